@@ -1,0 +1,68 @@
+#pragma once
+// The command transport: framing of requests, picking the answer out of the incoming
+// lines, retries, the flags PortBusy and LinkLost, progress, and the sequence frame.
+
+#include <QObject>
+#include <QString>
+#include <QVector>
+
+class TComPort;
+
+using TIntegers = QVector<qint32>;
+
+// The one open port of the process (owned by the main window or by the CLI).
+extern TComPort* ComPort;
+// Set when a request fails for good; cleared by the sequence frame.
+extern bool LinkLost;
+
+// PortBusy is the port's Tag. With no port object it reads 0 and writes are ignored.
+int PortBusy();
+void SetPortBusy(int value);
+
+// The application-wide progress indicator (position, maximum). The main window mirrors it.
+class TProgress : public QObject {
+    Q_OBJECT
+public:
+    int Position() const { return m_position; }
+    int Max() const { return m_max; }
+    void SetPosition(int position);
+    void SetMax(int max);
+    void StepIt(); // position + 1
+signals:
+    void changed(int position, int max);
+
+private:
+    int m_position = 0;
+    int m_max = 100;
+};
+TProgress& ProgressBar();
+
+void Pause(int ms);
+
+void FlushPort();
+bool GetParam(const QString& name, QString& value);
+bool PutParam(const QString& name, const QString& value);
+bool RunCommand(const QString& command);
+void ReadParam(const QString& name, QString& value);
+void WriteParam(const QString& name, const QString& value);
+void ReadInts(const QString& name, int count, TIntegers& list);
+void WriteInts(const QString& name, const TIntegers& list);
+
+// The sequence frame around every device operation. The constructor sets the progress
+// (when steps >= 0), waits for and takes PortBusy, clears LinkLost and flushes the port;
+// Finish() resets the progress on success and tells whether the sequence succeeded;
+// the destructor releases PortBusy on every way out, also when a port error escapes.
+class TSequence {
+public:
+    explicit TSequence(int progressSteps = -1);
+    ~TSequence();
+    TSequence(const TSequence&) = delete;
+    TSequence& operator=(const TSequence&) = delete;
+    bool Finish();
+
+private:
+    bool m_progress;
+};
+
+// Puts the transport's globals back to their start values (for tests).
+void ResetTransport();

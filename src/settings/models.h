@@ -1,0 +1,34 @@
+#pragma once
+// Device models, the application version and the firmware compatibility check.
+
+#include <QString>
+#include <optional>
+
+struct TMod {
+    qint32 ID = 0;
+    QString name;
+    qint32 scrWidth = 0;
+    qint32 scrHeight = 0;
+    bool scrColor = false;
+    bool rgbColor = false;
+    qint32 numLogo = 0;
+    qint32 numIPar = 0;
+    qint32 numBatt = 0;
+};
+
+extern TMod ModInfo;
+
+void SelectModel(qint32 id);
+bool ReadModel();
+QString AppVersion();
+int CompareVersions(const QString& a, const QString& b);
+
+// Reads "VER" inside a running sequence. Returns false when the firmware is too old; the
+// refused version text is then kept until TakeFirmwareRefusal() so that the caller can
+// report it after the sequence has released the port.
+bool CheckFirmware(QString& version);
+std::optional<QString> TakeFirmwareRefusal();
+// "Incompatible firmware version (%s)" CR "Please update firmware"
+QString FirmwareRefusalText(const QString& version);
+
+void ResetModels(); // ModInfo back to the start-up zeros, no pending refusal (for tests)

@@ -1,0 +1,35 @@
+#pragma once
+// The one seam for message boxes and file dialogs. Every window asks through these
+// functions; tests queue the answers (and reset them in cleanup()).
+
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace Dialogs {
+
+// A message box with the given icon and buttons; returns the button pressed.
+QMessageBox::StandardButton message(QWidget* parent, QMessageBox::Icon icon, const QString& title,
+                                    const QString& text,
+                                    QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                                    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+void information(QWidget* parent, const QString& text); // "Done" and friends
+void error(QWidget* parent, const QString& text);       // error icon, OK
+bool question(QWidget* parent, const QString& text);    // Yes/No, true on Yes
+
+// File dialogs; an empty result means the user cancelled.
+QString openFileName(QWidget* parent, const QString& caption, const QString& dir,
+                     const QString& filter);
+QString saveFileName(QWidget* parent, const QString& caption, const QString& dir,
+                     const QString& filter);
+
+// Test control: answers are taken in order instead of showing a dialog; every text shown
+// is recorded.
+void setNextAnswer(QMessageBox::StandardButton button);
+void setNextFileName(const QString& fileName);
+QStringList shownMessages();
+void reset();
+
+} // namespace Dialogs
