@@ -33,7 +33,7 @@ QList<QByteArray> EmuLink::received() const {
     QList<QByteArray> lines;
     const auto trace = m_emu.trace();
     for (const auto& entry : trace)
-        if (entry.received)
+        if (entry.received && !entry.line.isEmpty())
             lines.append(entry.line);
     return lines;
 }

@@ -20,7 +20,8 @@ public:
     TDeviceEmulator& emu() { return m_emu; }
     TComPort& port() { return m_port; }
 
-    // Lines the device received since the last clearTrace(), in order.
+    // Non-empty lines the device received since the last clearTrace(), in order (the lone
+    // carriage returns of a flush show up as empty lines in emu().trace() only).
     QList<QByteArray> received() const;
     // Lines the device received that look like writes ("NAME=...").
     QList<QByteArray> writes() const;
