@@ -1,0 +1,7 @@
+#include "monitor/monitordata.h"
+
+TMonitorData MonitorData;
+
+void ResetMonitorData() {
+    MonitorData = TMonitorData{};
+}
