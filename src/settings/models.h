@@ -20,7 +20,8 @@ extern TMod ModInfo;
 
 void SelectModel(qint32 id);
 bool ReadModel();
-QString AppVersion();
+QString AppVersion(); // major.minor.release
+int AppBuild();       // the build number, not part of AppVersion()
 int CompareVersions(const QString& a, const QString& b);
 
 // Reads "VER" inside a running sequence. Returns false when the firmware is too old; the
