@@ -1,0 +1,283 @@
+#include "display/picture.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QImageReader>
+#include <QImageWriter>
+
+#include <gif_lib.h>
+
+#include <vector>
+
+namespace {
+
+const char* CodecName(TPictureFormat format) {
+    switch (format) {
+    case TPictureFormat::Bmp:
+        return "bmp";
+    case TPictureFormat::Png:
+        return "png";
+    case TPictureFormat::Jpg:
+        return "jpg";
+    case TPictureFormat::Gif:
+        return "gif";
+    case TPictureFormat::None:
+        break;
+    }
+    return "";
+}
+
+constexpr int JpegQuality = 90;
+
+QRgb RgbOfColor(quint32 color) {
+    return qRgb(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
+}
+
+bool ValidArea(int slot, int rows, QString& error) {
+    if (slot >= 0 && slot < LogoSlots && rows >= 1 && rows <= DisplayMaxRows)
+        return true;
+    error = QStringLiteral("No model with a display is known");
+    return false;
+}
+
+// Transparent pixels composited over black: premultiplied colour components are exactly
+// the composite over black.
+QImage OverBlack(const QImage& image) {
+    if (!image.hasAlphaChannel())
+        return image.convertToFormat(QImage::Format_RGB32);
+    const QImage premultiplied = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QImage result(premultiplied.size(), QImage::Format_RGB32);
+    for (int y = 0; y < result.height(); ++y) {
+        const auto* src = reinterpret_cast<const QRgb*>(premultiplied.constScanLine(y));
+        auto* dst = reinterpret_cast<QRgb*>(result.scanLine(y));
+        for (int x = 0; x < result.width(); ++x)
+            dst[x] = qRgb(qRed(src[x]), qGreen(src[x]), qBlue(src[x]));
+    }
+    return result;
+}
+
+// The picture's colours, at most 256, as a palette and an index per colour.
+bool CollectPalette(const QImage& image, QVector<QRgb>& colors, QHash<QRgb, int>& index) {
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb color = line[x] | 0xFF000000u;
+            if (index.contains(color))
+                continue;
+            if (colors.size() == 256)
+                return false;
+            index.insert(color, int(colors.size()));
+            colors.append(color);
+        }
+    }
+    return true;
+}
+
+ColorMapObject* MakeColorMap(const QVector<QRgb>& colors, int& bits) {
+    bits = 1;
+    while ((1 << bits) < colors.size())
+        ++bits;
+    ColorMapObject* map = GifMakeMapObject(1 << bits, nullptr);
+    if (!map)
+        return nullptr;
+    for (int i = 0; i < map->ColorCount; ++i) {
+        const QRgb c = i < colors.size() ? colors[i] : 0;
+        map->Colors[i] =
+            GifColorType{GifByteType(qRed(c)), GifByteType(qGreen(c)), GifByteType(qBlue(c))};
+    }
+    return map;
+}
+
+bool PutGifPixels(GifFileType* gif, const QImage& image, const QHash<QRgb, int>& index) {
+    std::vector<GifPixelType> line(size_t(image.width()));
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* src = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            line[size_t(x)] = GifPixelType(index.value(src[x] | 0xFF000000u));
+        if (EGifPutLine(gif, line.data(), image.width()) == GIF_ERROR)
+            return false;
+    }
+    return true;
+}
+
+bool EncodeGif(GifFileType* gif, const QImage& image, ColorMapObject* map, int bits,
+               const QHash<QRgb, int>& index) {
+    const int w = image.width(), h = image.height();
+    return EGifPutScreenDesc(gif, w, h, bits, 0, map) != GIF_ERROR &&
+           EGifPutImageDesc(gif, 0, 0, w, h, false, nullptr) != GIF_ERROR &&
+           PutGifPixels(gif, image, index);
+}
+
+QString GifError(const QString& fileName, int code) {
+    const char* text = GifErrorString(code);
+    return QStringLiteral("Cannot write %1: %2")
+        .arg(fileName, QString::fromLatin1(text ? text : "GIF error"));
+}
+
+TFileResult WriteGif(const QImage& source, const QString& fileName, QString& error) {
+    const QImage image = source.convertToFormat(QImage::Format_RGB32);
+    QVector<QRgb> colors;
+    QHash<QRgb, int> index;
+    if (!CollectPalette(image, colors, index)) {
+        error = QStringLiteral("Cannot write %1: more than 256 colours").arg(fileName);
+        return TFileResult::Failed;
+    }
+    int bits = 1;
+    ColorMapObject* map = MakeColorMap(colors, bits);
+    int code = 0;
+    GifFileType* gif = EGifOpenFileName(QFile::encodeName(fileName).constData(), false, &code);
+    if (!gif || !map) {
+        GifFreeMapObject(map);
+        error = GifError(fileName, gif ? E_GIF_ERR_NOT_ENOUGH_MEM : code);
+        if (gif)
+            EGifCloseFile(gif, &code);
+        return TFileResult::Failed;
+    }
+    bool ok = EncodeGif(gif, image, map, bits, index);
+    int failure = gif->Error;
+    GifFreeMapObject(map);
+    if (EGifCloseFile(gif, &code) == GIF_ERROR && ok) {
+        ok = false;
+        failure = code;
+    }
+    if (!ok)
+        error = GifError(fileName, failure);
+    return ok ? TFileResult::Done : TFileResult::Failed;
+}
+
+} // namespace
+
+TPictureFormat PictureFormatOf(const QString& fileName) {
+    const QString ext = QFileInfo(fileName).suffix().toLower();
+    if (ext == QLatin1String("bmp"))
+        return TPictureFormat::Bmp;
+    if (ext == QLatin1String("png"))
+        return TPictureFormat::Png;
+    if (ext == QLatin1String("jpg"))
+        return TPictureFormat::Jpg;
+    if (ext == QLatin1String("gif"))
+        return TPictureFormat::Gif;
+    return TPictureFormat::None;
+}
+
+QStringList PictureFilters() {
+    return {QStringLiteral("All (*.bmp;*.png;*.jpg;*.gif)"), QStringLiteral("Bitmaps (*.bmp)"),
+            QStringLiteral("Portable Network Graphics (*.png)"),
+            QStringLiteral("JPEG Image File (*.jpg)"), QStringLiteral("GIF Image (*.gif)")};
+}
+
+QString NameForFilter(const QString& fileName, int filterIndex) {
+    static const char* const extensions[] = {".bmp", ".png", ".jpg", ".gif"};
+    if (filterIndex < 1 || filterIndex > 4)
+        return fileName;
+    const QFileInfo info(fileName);
+    const QString base = info.suffix().isEmpty()
+                             ? fileName
+                             : fileName.left(fileName.size() - info.suffix().size() - 1);
+    return base + QLatin1String(extensions[filterIndex - 1]);
+}
+
+TFileResult ReadPicture(const QString& fileName, QImage& image, QString& error) {
+    const TPictureFormat format = PictureFormatOf(fileName);
+    if (format == TPictureFormat::None)
+        return TFileResult::Skipped;
+    QImageReader reader(fileName, CodecName(format));
+    reader.setDecideFormatFromContent(false);
+    const QImage frame = reader.read(); // the first frame of an animation
+    if (frame.isNull()) {
+        error = QStringLiteral("Cannot read %1: %2").arg(fileName, reader.errorString());
+        return TFileResult::Failed;
+    }
+    image = OverBlack(frame);
+    return TFileResult::Done;
+}
+
+TFileResult WritePicture(const QImage& image, const QString& fileName, QString& error) {
+    const TPictureFormat format = PictureFormatOf(fileName);
+    if (format == TPictureFormat::None)
+        return TFileResult::Skipped;
+    if (format == TPictureFormat::Gif)
+        return WriteGif(image, fileName, error);
+    QImageWriter writer(fileName, CodecName(format));
+    if (format == TPictureFormat::Jpg)
+        writer.setQuality(JpegQuality);
+    if (!writer.write(image.convertToFormat(QImage::Format_RGB32))) {
+        error = QStringLiteral("Cannot write %1: %2").arg(fileName, writer.errorString());
+        return TFileResult::Failed;
+    }
+    return TFileResult::Done;
+}
+
+QImage StretchPicture(const QImage& image, int width, int height) {
+    const QImage source = image.convertToFormat(QImage::Format_RGB32);
+    QImage result(width, height, QImage::Format_RGB32);
+    const qint64 sw = source.width(), sh = source.height();
+    for (int y = 0; y < height; ++y) {
+        const int sy = int((2 * y + 1) * sh / (2 * qint64(height)));
+        const auto* src = reinterpret_cast<const QRgb*>(source.constScanLine(sy));
+        auto* dst = reinterpret_cast<QRgb*>(result.scanLine(y));
+        for (int x = 0; x < width; ++x)
+            dst[x] = src[(2 * x + 1) * sw / (2 * qint64(width))];
+    }
+    return result;
+}
+
+bool IsLit(QRgb color) {
+    return qRed(color) > 127 || qGreen(color) > 127 || qBlue(color) > 127;
+}
+
+void PictureToLogo(const QImage& image, int slot, int rows) {
+    const QImage picture = StretchPicture(image, DisplayWidth, rows);
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < DisplayWidth; ++c)
+            LogoImages[slot][r][c] = IsLit(picture.pixel(c, r)) ? PixelOn : PixelOff;
+}
+
+QImage LogoToPicture(int slot, int rows) {
+    QImage picture(DisplayWidth, rows, QImage::Format_RGB32);
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < DisplayWidth; ++c)
+            picture.setPixel(c, r, RgbOfColor(LogoImages[slot][r][c]));
+    return picture;
+}
+
+QImage ScreenToPicture(int rows, int zoom) {
+    QImage picture(DisplayWidth * zoom, rows * zoom, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, RgbOfColor(ScreenImage[y / zoom][x / zoom]));
+    return picture;
+}
+
+TFileResult LoadLogoFile(const QString& fileName, int slot, int rows, QString& error) {
+    if (PictureFormatOf(fileName) == TPictureFormat::None)
+        return TFileResult::Skipped;
+    if (!ValidArea(slot, rows, error))
+        return TFileResult::Failed;
+    QImage image;
+    const TFileResult result = ReadPicture(fileName, image, error);
+    if (result == TFileResult::Done)
+        PictureToLogo(image, slot, rows);
+    return result;
+}
+
+TFileResult SaveLogoFile(const QString& fileName, int slot, int rows, QString& error) {
+    if (PictureFormatOf(fileName) == TPictureFormat::None)
+        return TFileResult::Skipped;
+    if (!ValidArea(slot, rows, error))
+        return TFileResult::Failed;
+    return WritePicture(LogoToPicture(slot, rows), fileName, error);
+}
+
+TFileResult SaveScreenFile(const QString& fileName, int rows, int zoom, QString& error) {
+    if (PictureFormatOf(fileName) == TPictureFormat::None)
+        return TFileResult::Skipped;
+    if (!ValidArea(0, rows, error))
+        return TFileResult::Failed;
+    if (zoom < 1) {
+        error = QStringLiteral("Invalid zoom factor %1").arg(zoom);
+        return TFileResult::Failed;
+    }
+    return WritePicture(ScreenToPicture(rows, zoom), fileName, error);
+}

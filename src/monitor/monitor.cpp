@@ -1,0 +1,140 @@
+#include "monitor/monitor.h"
+
+#include "link/transport.h"
+#include "settings/models.h"
+#include "settings/settings.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr int MonitorProgressSteps = 12;
+constexpr int MaxCells = 3;
+
+// Reads `count` values; true when they were obtained (the link is still up). `values`
+// has at least `count` elements afterwards, 0 where nothing was obtained.
+bool Read(const QString& name, int count, TIntegers& values) {
+    ReadInts(name, count, values);
+    if (values.size() < count)
+        values.resize(count);
+    return !LinkLost;
+}
+
+bool Read(const char* name, int count, TIntegers& values) {
+    return Read(QString::fromLatin1(name), count, values);
+}
+
+void ReadBattery(const char* name, qint32 (&target)[4]) {
+    const int count = std::clamp(ModInfo.numBatt, 0, MaxCells) + 1;
+    TIntegers values;
+    Read(name, count, values);
+    for (int i = 0; i < 4; ++i)
+        target[i] = i < count ? values[i] : 0;
+}
+
+void ReadArray(const char* name, qint32* target, int count) {
+    TIntegers values;
+    Read(name, count, values);
+    std::copy_n(values.begin(), count, target);
+}
+
+void ReadModelAndEnergy() {
+    TIntegers values;
+    if (Read("ID", 1, values)) {
+        Settings.ID = values[0];
+        SelectModel(values[0]);
+    }
+    if (Read("BNRG", 1, values))
+        Settings.battRemNrg = values[0];
+    Read("LNRG", 1, values);
+    MonitorData.lastEnergy = values[0];
+}
+
+void ReadMeasurements() {
+    ReadBattery("BVLT", MonitorData.battVolt);
+    ReadBattery("BPER", MonitorData.battLevel);
+    ReadArray("ATM", MonitorData.atm, 6);
+    ReadArray("LATM", MonitorData.lastAtm, 6);
+    TIntegers values;
+    Read("TEMP", 3, values);
+    MonitorData.boardTemp = values[0];
+    MonitorData.roomTemp = values[1];
+    MonitorData.peakTemp = values[2];
+}
+
+void ReadCounters() {
+    TIntegers values;
+    if (Read("PUFF", 2, values)) {
+        Settings.cntPuffs = values[0];
+        Settings.cntPTime = values[1];
+    }
+    Read("AERR", 1, values);
+    MonitorData.errors = values[0];
+    Read("PRT", 2, values);
+    MonitorData.coldRes = values[0];
+    MonitorData.coldTemp = values[1];
+}
+
+void ReadActiveProfile() {
+    TIntegers values;
+    if (!Read("PROF", 1, values) || values[0] < 0 || values[0] >= ProfileCount)
+        return;
+    const int index = values[0];
+    Settings.curProfile = index;
+    if (!Read(QStringLiteral("PPAR[%1]").arg(index), 4, values))
+        return;
+    TProfile& profile = Settings.profile[size_t(index)];
+    profile.voltage = values[0];
+    profile.powerVW = values[1];
+    profile.powerTC = values[2];
+    profile.temperature = values[3];
+}
+
+} // namespace
+
+bool ReadMonitorData() {
+    TSequence sequence(MonitorProgressSteps);
+    ReadModelAndEnergy();
+    ReadMeasurements();
+    ReadCounters();
+    ReadActiveProfile();
+    return sequence.Finish();
+}
+
+TMonitorPoller::TMonitorPoller(QObject* parent) : QObject(parent) {
+    m_timer.setInterval(DefaultInterval);
+    m_timer.setSingleShot(false);
+    connect(&m_timer, &QTimer::timeout, this, &TMonitorPoller::tick);
+}
+
+void TMonitorPoller::start() {
+    m_active = true;
+    if (!m_polling)
+        m_timer.start();
+}
+
+void TMonitorPoller::stop() {
+    m_timer.stop();
+    if (!m_active)
+        return;
+    m_active = false;
+    emit stopped(false);
+}
+
+void TMonitorPoller::tick() {
+    if (m_polling || PortBusy() != 0) { // never wait for the port on the thread that holds it
+        ++m_skipped;
+        return;
+    }
+    m_timer.stop();
+    m_polling = true;
+    const bool ok = ReadMonitorData();
+    m_polling = false;
+    if (!ok)
+        m_active = false;
+    emit polled(ok);
+    if (!ok)
+        emit stopped(true);
+    else if (m_active)
+        m_timer.start();
+}
