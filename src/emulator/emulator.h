@@ -17,18 +17,18 @@ struct TEmuTraceEntry {
 };
 
 struct TEmuFaults {
-    bool echo = false;        // echo every request line before the answer
-    bool crlf = false;        // end answers with CR LF instead of CR
-    bool lfBefore = false;    // send a LF before each answer
-    bool noise = false;       // send an unrelated line before each answer
-    QByteArray errorFor;      // answer "ERROR" to this parameter name
-    QByteArray malformedFor;  // answer this parameter with malformedValue
+    bool echo = false;       // echo every request line before the answer
+    bool crlf = false;       // end answers with CR LF instead of CR
+    bool lfBefore = false;   // send a LF before each answer
+    bool noise = false;      // send an unrelated line before each answer
+    QByteArray errorFor;     // answer "ERROR" to this parameter name
+    QByteArray malformedFor; // answer this parameter with malformedValue
     QByteArray malformedValue;
-    int silentAfter = -1;     // answer nothing after this many requests (-1: never)
-    int busyCount = 0;        // answer "BUSY" this many times before each screen line
-    int answerDelayMs = 0;    // wait before each answer
-    int disappearAfter = -1;  // close the pty after this many requests (-1: never)
-    bool babble = false;      // send bytes without end and without CR instead of answering
+    int silentAfter = -1;    // answer nothing after this many requests (-1: never)
+    int busyCount = 0;       // answer "BUSY" this many times before each screen line
+    int answerDelayMs = 0;   // wait before each answer
+    int disappearAfter = -1; // close the pty after this many requests (-1: never)
+    bool babble = false;     // send bytes without end and without CR instead of answering
 };
 
 class TDeviceEmulatorPrivate;
@@ -43,8 +43,8 @@ public:
     bool start(QString* error = nullptr); // open the pty and serve it on a thread
     void stop();
     bool running() const;
-    QString slavePath() const;                 // the pty the app opens
-    bool makeLink(const QString& linkPath);    // a stable symlink to slavePath()
+    QString slavePath() const;              // the pty the app opens
+    bool makeLink(const QString& linkPath); // a stable symlink to slavePath()
 
     int modelId() const;
 
@@ -67,6 +67,10 @@ public:
     // State file: start from a saved image, write the image back.
     bool loadState(const QString& path, QString* error = nullptr);
     bool saveState(const QString& path, QString* error = nullptr) const;
+
+    // After "BOOT" the device sits in its boot loader and answers nothing until it leaves.
+    bool inBootLoader() const;
+    void leaveBootLoader();
 
 private:
     std::unique_ptr<TDeviceEmulatorPrivate> d;
