@@ -57,12 +57,13 @@ short waitFor(int fd, short events, qint64 deadlineNs) {
     }
 }
 
-// "ttyACM0" means /dev/ttyACM0; a name in the "\\.\NAME" form loses its prefix first.
+// A name that is not an absolute path lies below /dev ("ttyACM0", "pts/3"); a name in the
+// "\\.\NAME" form loses its prefix first.
 QByteArray devicePath(const QString& name) {
     QString path = name.trimmed();
     if (path.startsWith(QLatin1String("\\\\.\\")))
         path = path.mid(4);
-    if (!path.contains(QLatin1Char('/')))
+    if (!path.startsWith(QLatin1Char('/')))
         path.prepend(QLatin1String("/dev/"));
     return path.toLocal8Bit();
 }
@@ -161,28 +162,30 @@ private:
     }
 
     // Reads whatever has arrived into the input buffer, waiting until the deadline for at
-    // least one byte.
+    // least one byte. With VMIN = VTIME = 0 an empty read returns 0, so a vanished device is
+    // told by the poll's hang-up flags.
     void fill(qint64 deadlineNs) {
         m_input.resize(4096);
         m_inputPos = 0;
+        bool hungUp = false;
         for (;;) {
             const ssize_t n = ::read(m_fd, m_input.data(), m_input.size());
             if (n > 0) {
                 m_input.resize(n);
                 return;
             }
-            if (n == 0) { // end of file: the device is gone
-                m_input.clear();
-                raiseSystem(EIO);
-            }
-            if (errno == EINTR)
+            if (n < 0 && errno == EINTR)
                 continue;
-            if (errno != EAGAIN) {
-                const int code = errno;
+            const int code = n < 0 && errno != EAGAIN ? errno : (hungUp ? EIO : 0);
+            if (code != 0 || monotonicNs() >= deadlineNs) {
                 m_input.clear();
-                raiseSystem(code);
+                if (code != 0)
+                    raiseSystem(code);
+                raisePort(kTimeout);
             }
-            if (waitFor(m_fd, POLLIN, deadlineNs) == 0) {
+            const short ev = waitFor(m_fd, POLLIN, deadlineNs);
+            hungUp = (ev & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+            if (ev == 0) {
                 m_input.clear();
                 raisePort(kTimeout);
             }
