@@ -1,11 +1,74 @@
 #include "updater/updater.h"
 
+#include "link/ComPort.h"
+#include "link/transport.h"
+#include "settings/models.h"
+#include "shell/dialogs.h"
+#include "updater/dfuoutput.h"
+
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
 #include <QFont>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
+#include <QTimer>
 #include <QVBoxLayout>
+
+namespace {
+
+constexpr int kReadIntervalMs = 100;
+constexpr int kBootPauseMs = 2000;
+
+// Base folder of the application's files.
+QString BaseFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/DEVedazi");
+}
+
+QString ModelSubfolder(int id) {
+    switch (id) {
+    case 1:
+        return QStringLiteral("/Dozore_213");
+    case 2:
+        return QStringLiteral("/Dozore_Plus");
+    case 3:
+        return QStringLiteral("/Dozore_Mini");
+    case 4:
+        return QStringLiteral("/Zedo_Dizerado");
+    case 5:
+        return QStringLiteral("/Dozore_Duo3");
+    default:
+        return {};
+    }
+}
+
+bool PortOpen() {
+    return ComPort != nullptr && ComPort->Active();
+}
+
+// Holds PortBusy for a raw exchange: waits for it, takes it, always gives it back.
+class TPortHold {
+public:
+    TPortHold() {
+        while (PortBusy() != 0)
+            Pause(1);
+        SetPortBusy(1);
+    }
+    ~TPortHold() { SetPortBusy(0); }
+    TPortHold(const TPortHold&) = delete;
+    TPortHold& operator=(const TPortHold&) = delete;
+};
+
+} // namespace
+
+QString FirmwareFolder() {
+    return BaseFolder() + QStringLiteral("/Firmware");
+}
 
 TUpdaterForm::TUpdaterForm(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("UpdaterForm"));
@@ -31,18 +94,164 @@ TUpdaterForm::TUpdaterForm(QWidget* parent) : QWidget(parent) {
     connect(BitBtn, &QPushButton::clicked, this, &TUpdaterForm::BitBtnClick);
 }
 
-TUpdaterForm::~TUpdaterForm() = default;
+TUpdaterForm::~TUpdaterForm() {
+    // Only a parent's destruction gets here during a run (closing is refused meanwhile):
+    // stop the tool and let the run's loop unwind without touching this window again.
+    if (m_process)
+        m_process->kill();
+    if (m_loop)
+        m_loop->quit();
+}
 
-void TUpdaterForm::BitBtnClick() {}
-
-void TUpdaterForm::closeEvent(QCloseEvent* event) {
-    event->accept();
+void TUpdaterForm::BitBtnClick() {
+    if (m_busy)
+        return;
+    m_busy = true;
+    BitBtn->setEnabled(false);
+    const QPointer<TUpdaterForm> self(this);
+    try {
+        const QString firmware = chooseFirmware();
+        if (!firmware.isEmpty() && enterDfuMode() && !m_closeWhenDone)
+            runTool(firmware);
+    } catch (const EComError& e) {
+        if (self)
+            Dialogs::error(this, e.message());
+    }
+    if (!self)
+        return;
+    m_busy = false;
+    BitBtn->setEnabled(true);
+    if (m_closeWhenDone)
+        close();
 }
 
 QString TUpdaterForm::chooseFirmware() {
-    return {};
+    m_dialogFolder = FirmwareFolder();
+    if (PortOpen() && ReadModel())
+        m_dialogFolder += ModelSubfolder(ModInfo.ID);
+    QString name = Dialogs::openFileName(this, QStringLiteral("Open"), m_dialogFolder,
+                                         QStringLiteral("Firmware File (*.dfu);;Any file (*.*)"));
+    if (name.isEmpty())
+        return {};
+    if (!QFileInfo::exists(name) && QFileInfo(name).suffix().isEmpty())
+        name += QStringLiteral(".dfu"); // the dialog's default extension
+    const QFileInfo file(name);
+    return file.isFile() ? file.absoluteFilePath() : QString();
 }
+
 bool TUpdaterForm::enterDfuMode() {
-    return false;
+    Memo->clear();
+    if (!PortOpen())
+        return true; // the device is taken to be in DFU mode already
+    {
+        TPortHold hold;
+        Memo->appendPlainText(QStringLiteral("Entering DFU Mode..."));
+        Memo->repaint();
+        ComPort->WriteAnsiChar(13);
+        ComPort->WriteAnsiLine(QByteArrayLiteral("BOOT"));
+        Pause(kBootPauseMs);
+    }
+    try {
+        ComPort->setActive(false);
+    } catch (const EComError&) {
+        // the device is already restarting; the port is gone either way
+    }
+    return true;
 }
-void TUpdaterForm::runTool(const QString&) {}
+
+void TUpdaterForm::runTool(const QString& firmware) {
+    TDfuOutcome outcome;
+    const TDfuTool tool = FindDfuTool(QCoreApplication::applicationDirPath(), firmware);
+    if (!tool.found()) {
+        outcome.toolFound = false;
+        Memo->appendPlainText(DfuOutcomeText(outcome));
+        return;
+    }
+    ProgressBar().SetMax(100);
+    ProgressBar().SetPosition(0);
+
+    QProcess process;
+    QEventLoop loop;
+    QTimer timer;
+    TDfuOutput output;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.setStandardInputFile(QProcess::nullDevice());
+    timer.setInterval(kReadIntervalMs);
+    connect(&timer, &QTimer::timeout, this, [&] { showOutput(output, process.readAll()); });
+    connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+    connect(&process, &QProcess::errorOccurred, &loop, [&](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            loop.quit();
+    });
+
+    const QPointer<TUpdaterForm> self(this);
+    m_process = &process;
+    m_loop = &loop;
+    m_stopRequested = false;
+    process.start(tool.program, tool.arguments);
+    timer.start();
+    if (process.state() != QProcess::NotRunning || process.error() != QProcess::FailedToStart)
+        loop.exec();
+    timer.stop();
+    if (!self)
+        return; // destroyed by its parent: the tool was killed, nobody is left to tell
+    m_process = nullptr;
+    m_loop = nullptr;
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished();
+    }
+
+    output.feed(process.readAll());
+    output.finish();
+    showOutput(output, {});
+    finishRun(process, output);
+}
+
+void TUpdaterForm::showOutput(TDfuOutput& output, const QByteArray& chunk) {
+    output.feed(chunk);
+    const QStringList lines = output.takeLines();
+    for (const QString& line : lines)
+        Memo->appendPlainText(line);
+    if (output.percent() >= 0 && output.percent() != ProgressBar().Position())
+        ProgressBar().SetPosition(output.percent());
+}
+
+void TUpdaterForm::finishRun(const QProcess& process, const TDfuOutput& output) {
+    TDfuOutcome outcome;
+    outcome.started = process.error() != QProcess::FailedToStart;
+    outcome.startError = process.errorString();
+    outcome.stopped = m_stopRequested;
+    outcome.crashed = process.exitStatus() == QProcess::CrashExit;
+    outcome.exitCode = process.exitCode();
+    outcome.cannotOpenDevice = output.cannotOpenDevice();
+    outcome.noDevice = output.noDevice();
+    const QString text = DfuOutcomeText(outcome);
+    if (text.isEmpty())
+        ProgressBar().SetPosition(0);
+    else
+        Memo->appendPlainText(text);
+}
+
+void TUpdaterForm::closeEvent(QCloseEvent* event) {
+    if (!m_busy) {
+        event->accept();
+        return;
+    }
+    // The window stays while an update runs; it closes when the run is over.
+    event->ignore();
+    if (!m_process) {
+        m_closeWhenDone = true;
+        return;
+    }
+    if (m_stopRequested)
+        return;
+    const bool stop = Dialogs::question(
+        this, QStringLiteral("The firmware update is running. Stopping it leaves the device in "
+                             "DFU mode until the update is run again.\nStop the update?"));
+    if (stop && m_process) {
+        m_stopRequested = true;
+        m_closeWhenDone = true;
+        m_process->kill();
+    }
+}

@@ -2,14 +2,18 @@
 // The updater window: switches the device into its DFU boot loader and runs the DFU tool
 // on a firmware file, showing the tool's output as it arrives.
 
-#include <QPointer>
 #include <QString>
 #include <QWidget>
 
 class QCloseEvent;
+class QEventLoop;
 class QPlainTextEdit;
 class QProcess;
 class QPushButton;
+class TDfuOutput;
+
+// Base folder + "/Firmware": the firmware files, one subfolder per model.
+QString FirmwareFolder();
 
 class TUpdaterForm : public QWidget {
     Q_OBJECT
@@ -21,6 +25,7 @@ public:
     QPlainTextEdit* Memo = nullptr; // the tool's output
 
     bool running() const { return m_process != nullptr; }   // the DFU tool is running
+    bool busy() const { return m_busy; }                    // an update is in progress
     QString dialogFolder() const { return m_dialogFolder; } // where the last dialog opened
 
 public slots:
@@ -34,9 +39,13 @@ private:
     QString chooseFirmware();
     bool enterDfuMode();
     void runTool(const QString& firmware);
+    void showOutput(TDfuOutput& output, const QByteArray& chunk);
+    void finishRun(const QProcess& process, const TDfuOutput& output);
 
-    QPointer<QProcess> m_process;
+    QProcess* m_process = nullptr; // the running tool (lives in runTool's frame)
+    QEventLoop* m_loop = nullptr;  // the loop that waits for it
     QString m_dialogFolder;
+    bool m_busy = false;
     bool m_stopRequested = false;
     bool m_closeWhenDone = false;
 };
