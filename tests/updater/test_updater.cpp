@@ -1,0 +1,230 @@
+// The updater window against the virtual device and a fake DFU tool on the search path:
+// the boot-mode switch on the wire, the tool's exact arguments, its output in the memo and
+// on the progress bar, failures explained, and closing the window during a run.
+
+#include "common/emulink.h"
+#include "link/transport.h"
+#include "shell/dialogs.h"
+#include "updater/updater.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+// Records its arguments (NUL-separated) and draws dfu-util's bars. FAKE_DFU_FAIL makes it
+// fail like a device it may not open; otherwise it waits for FAKE_DFU_GO at 36 %.
+const char* const kFakeDfuUtil = R"(#!/bin/sh
+: > "$FAKE_DFU_ARGS"
+for a in "$@"; do printf '%s\0' "$a" >> "$FAKE_DFU_ARGS"; done
+printf 'dfu-util 0.11\n\nOpening DFU capable USB device...\n'
+if [ -n "$FAKE_DFU_FAIL" ]; then
+    echo 'dfu-util: Cannot open DFU device 0483:df11 found on devnum 7 (LIBUSB_ERROR_ACCESS)' >&2
+    exit 74
+fi
+printf '\rErase   \t[                         ]   0%%            0 bytes'
+printf '\rErase   \t[=========================] 100%%       240000 bytes\nErase    done.\n'
+printf '\rDownload\t[=========                ]  36%%        86016 bytes'
+i=0
+while [ ! -e "$FAKE_DFU_GO" ] && [ $i -lt 400 ]; do sleep 0.05; i=$((i+1)); done
+printf '\rDownload\t[=========================] 100%%       240000 bytes\nDownload done.\n'
+echo 'Submitting leave request...' >&2
+)";
+
+QStringList memoLines(const TUpdaterForm& form) {
+    return form.Memo->toPlainText().split(QLatin1Char('\n'));
+}
+
+} // namespace
+
+class TestUpdater : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_oldPath;
+    QString m_firmware;
+
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+    QStringList recordedArguments() const {
+        QFile file(path("args"));
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        QStringList args;
+        const QList<QByteArray> parts = file.readAll().split('\0');
+        for (qsizetype i = 0; i + 1 < parts.size(); ++i)
+            args.append(QString::fromLocal8Bit(parts[i]));
+        return args;
+    }
+
+private slots:
+    void initTestCase() {
+        QStandardPaths::setTestModeEnabled(true);
+        QVERIFY(m_dir.isValid());
+        QVERIFY(QDir(m_dir.path()).mkpath("bin"));
+        QVERIFY(QDir(m_dir.path()).mkpath("empty"));
+        QVERIFY(QDir(m_dir.path()).mkpath("fw dir"));
+        QFile tool(path("bin/dfu-util"));
+        QVERIFY(tool.open(QIODevice::WriteOnly));
+        tool.write(kFakeDfuUtil);
+        tool.close();
+        QVERIFY(tool.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        m_firmware = path("fw dir/it's a \"new\" $HOME `id`.dfu");
+        QFile firmware(m_firmware);
+        QVERIFY(firmware.open(QIODevice::WriteOnly));
+        firmware.write("DfuSe");
+        firmware.close();
+
+        m_oldPath = qgetenv("PATH");
+        qputenv("FAKE_DFU_ARGS", path("args").toLocal8Bit());
+        qputenv("FAKE_DFU_GO", path("go").toLocal8Bit());
+    }
+
+    void init() {
+        qputenv("PATH", path("bin").toLocal8Bit() + ':' + m_oldPath);
+        qunsetenv("FAKE_DFU_FAIL");
+        QFile::remove(path("args"));
+        QFile::remove(path("go"));
+        ResetTransport();
+        ProgressBar().SetPosition(0);
+    }
+
+    void cleanup() {
+        Dialogs::reset();
+        ComPort = nullptr;
+        qputenv("PATH", m_oldPath);
+    }
+
+    void cancelSendsNothingAndReenables() {
+        EmuLink link(4);
+        QVERIFY2(link.ok(), qPrintable(link.error()));
+        TUpdaterForm form;
+        Dialogs::setNextFileName(QString());
+        form.BitBtnClick();
+
+        QCOMPARE(form.dialogFolder(), FirmwareFolder() + "/Zedo_Dizerado");
+        QVERIFY(!link.received().contains("BOOT"));
+        QVERIFY(!link.emu().inBootLoader());
+        QVERIFY(link.port().Active());
+        QVERIFY(form.BitBtn->isEnabled());
+        QVERIFY(!QFile::exists(path("args")));
+        QCOMPARE(PortBusy(), 0);
+    }
+
+    void updateSwitchesToBootLoaderAndRunsTool() {
+        EmuLink link(1);
+        QVERIFY2(link.ok(), qPrintable(link.error()));
+        TUpdaterForm form;
+        QList<int> positions;
+        connect(&ProgressBar(), &TProgress::changed, &form, [&](int position, int) {
+            positions.append(position);
+            if (position == 36) { // the bar got there while the tool still runs: let it finish
+                QVERIFY(form.running());
+                QFile go(path("go"));
+                QVERIFY(go.open(QIODevice::WriteOnly));
+            }
+        });
+        Dialogs::setNextFileName(m_firmware);
+        QElapsedTimer clock;
+        clock.start();
+        form.BitBtnClick();
+        QVERIFY(clock.elapsed() >= 2000); // the device's time to restart
+
+        QCOMPARE(form.dialogFolder(), FirmwareFolder() + "/Dozore_213");
+        // A lone CR then "BOOT" CR, after the model read; then nothing more.
+        const auto trace = link.emu().trace();
+        QList<QByteArray> received;
+        for (const auto& entry : trace)
+            if (entry.received)
+                received.append(entry.line);
+        QVERIFY(received.size() >= 3);
+        QCOMPARE(received.mid(received.size() - 3),
+                 (QList<QByteArray>{"ID?", QByteArray(), "BOOT"}));
+        QVERIFY(link.emu().inBootLoader());
+        QVERIFY(!link.port().Active());
+        QCOMPARE(PortBusy(), 0);
+
+        QCOMPARE(recordedArguments(),
+                 (QStringList{"-d", ",0483:df11", "-a", "0", "-s", ":leave", "-D", m_firmware}));
+
+        const QStringList lines = memoLines(form);
+        QCOMPARE(lines.first(), "Entering DFU Mode...");
+        QCOMPARE(lines.at(1), "dfu-util 0.11");
+        QVERIFY(lines.contains("Download done."));
+        QCOMPARE(lines.last(), "Submitting leave request..."); // standard error, merged
+        QCOMPARE(lines.filter("%").size(), 2); // one final line per bar, no partial drawings
+        QVERIFY(positions.contains(36));
+        QVERIFY(positions.contains(100));
+        QCOMPARE(ProgressBar().Position(), 0); // reset after success
+        QVERIFY(form.BitBtn->isEnabled());
+    }
+
+    void failuresAreExplained() {
+        TUpdaterForm form; // no device: the tool runs at once, without "BOOT"
+        qputenv("FAKE_DFU_FAIL", "1");
+        Dialogs::setNextFileName(m_firmware);
+        form.BitBtnClick();
+        QCOMPARE(form.dialogFolder(), FirmwareFolder());
+        QStringList lines = memoLines(form);
+        QVERIFY(!lines.contains("Entering DFU Mode..."));
+        QVERIFY(lines.filter("Cannot open DFU device").size() == 1);
+        QVERIFY(lines.last().contains("70-devedazi.rules"));
+
+        qputenv("PATH", path("empty").toLocal8Bit());
+        Dialogs::setNextFileName(m_firmware);
+        form.BitBtnClick();
+        lines = memoLines(form);
+        QCOMPARE(lines.size(), 1);
+        QVERIFY(lines.last().contains("no DFU tool found"));
+        QVERIFY(form.BitBtn->isEnabled());
+
+        Dialogs::setNextFileName(path("missing.dfu")); // a file that isn't there: no run
+        form.BitBtnClick();
+        QCOMPARE(memoLines(form), lines);
+    }
+
+    void closingDuringRunAsksAndStops() {
+        QPointer<TUpdaterForm> form = new TUpdaterForm;
+        form->show();
+        QString memo;
+        connect(form->Memo, &QPlainTextEdit::textChanged, this,
+                [&] { memo = form->Memo->toPlainText(); });
+        int step = 0;
+        QTimer driver;
+        connect(&driver, &QTimer::timeout, this, [&] {
+            if (!form || !form->running() || !QFile::exists(path("args")))
+                return;
+            if (step == 0) {
+                Dialogs::setNextAnswer(QMessageBox::No);
+                QVERIFY(!form->close()); // kept: the update goes on
+                step = 1;
+            } else if (step == 1) {
+                QVERIFY(form->isVisible());
+                Dialogs::setNextAnswer(QMessageBox::Yes);
+                QVERIFY(!form->close()); // not under the running tool: it closes afterwards
+                step = 2;
+            }
+        });
+        driver.start(50);
+        Dialogs::setNextFileName(m_firmware);
+        form->BitBtnClick();
+        QCOMPARE(step, 2);
+        QCOMPARE(Dialogs::shownMessages().size(), 2);
+        QVERIFY(Dialogs::shownMessages().first().contains("Stop the update?"));
+        QVERIFY(memo.endsWith("Firmware update stopped. The device stays in DFU mode: run the "
+                              "update again before unplugging it."));
+        QVERIFY(!memo.contains("Download done."));
+        QTRY_VERIFY(form.isNull()); // closed and deleted once the run was over
+    }
+};
+
+QTEST_MAIN(TestUpdater)
+#include "test_updater.moc"
