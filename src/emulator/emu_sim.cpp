@@ -12,7 +12,8 @@ namespace emu {
 namespace {
 
 constexpr double RoomTemp = 22;         // degrees Celsius
-constexpr double CoilHeatCap = 0.1;     // J per kelvin
+constexpr double CoilHeatCap = 0.05;    // J per kelvin
+constexpr double RegulatorGain = 2.5;   // W per kelvin below the target
 constexpr double CoilLoss = 0.2;        // W per kelvin to the wick and the air
 constexpr double CellResistance = 0.02; // ohm, for the voltage sag under load
 constexpr double Efficiency = 0.92;
@@ -86,8 +87,10 @@ void Device::step(double dtSec) {
         double target = get(ppar, 3);
         if (get("FLGS", 0) & 8) // the target is given in Fahrenheit
             target = (target - 32) * 5 / 9;
-        const double share = std::clamp((target - m_coilTemp) / 10, 0.05, 1.0);
-        v = std::min(vMax, std::sqrt(std::max(0.0, get(ppar, 2) / 10.0 * share) * r));
+        // Feed-forward of the coil's losses at the target plus a proportional part.
+        const double maxPower = std::max(0.0, get(ppar, 2) / 10.0);
+        const double want = CoilLoss * (target - RoomTemp) + RegulatorGain * (target - m_coilTemp);
+        v = std::min(vMax, std::sqrt(std::clamp(want, 0.0, maxPower) * r));
     }
     const double power = v * v / r;
     m_coilTemp += (power - CoilLoss * (m_coilTemp - RoomTemp)) / CoilHeatCap * dtSec;
@@ -139,6 +142,7 @@ void Device::pressKeys(const QList<qint32>& keys, qint64 nowMs) {
         m_fireLeftMs = std::min<qint64>(keys.at(0), MaxFireMs);
         m_fireSec = 0;
         m_energyJ = 0;
+        step(0); // the output is on from the first moment
     }
     if (keys.at(1) > 0)
         changeMainValue(-1);

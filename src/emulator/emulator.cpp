@@ -72,7 +72,7 @@ public:
         : dev(modelId, version), startNs(monotonicNs()) {}
 
     void run();
-    void readInput(qint64 nowNs);
+    void readInput();
     void handleLine(const QByteArray& raw, qint64 nowNs);
     bool answer(const QByteArray& request, const TEmuFaults& f, qint64 nowNs, QByteArray* out);
     void queue(qint64 nowNs, const TEmuFaults& f, const QByteArray& request,
@@ -151,7 +151,7 @@ void TDeviceEmulatorPrivate::run() {
             [[maybe_unused]] const ssize_t n = ::read(wakeFd, &count, sizeof count);
         }
         if (fds[0].revents & POLLIN)
-            readInput(monotonicNs());
+            readInput();
         else if (fds[0].revents & (POLLHUP | POLLERR))
             ::poll(fds + 1, 1, 10); // no reader on the other side: don't spin
     }
@@ -159,14 +159,14 @@ void TDeviceEmulatorPrivate::run() {
         disappear();
 }
 
-void TDeviceEmulatorPrivate::readInput(qint64 nowNs) {
+void TDeviceEmulatorPrivate::readInput() {
     char buf[4096];
     const ssize_t n = ::read(master, buf, sizeof buf);
     if (n <= 0)
         return;
     for (ssize_t i = 0; i < n && !gone; ++i) {
         if (buf[i] == '\r') {
-            handleLine(in, nowNs);
+            handleLine(in, monotonicNs());
             in.clear();
         } else if (in.size() < MaxLine) {
             in.append(buf[i]);
@@ -297,11 +297,11 @@ int TDeviceEmulatorPrivate::pollTimeoutMs(qint64 nowNs) const {
 
 // The device vanishes in the middle of an exchange: the master side closes at once.
 void TDeviceEmulatorPrivate::disappear() {
+    serving = false;
     closeFd(master);
     closeFd(slave);
     pending.clear();
     out.clear();
-    serving = false;
 }
 
 TDeviceEmulator::TDeviceEmulator(int modelId, const QByteArray& version)
