@@ -1,0 +1,191 @@
+// Logo and screenshot commands.
+
+#include "cli/clierror.h"
+#include "cli/clioutput.h"
+#include "cli/commands.h"
+#include "display/picture.h"
+#include "display/transfers.h"
+#include "link/transport.h"
+#include "settings/codetables.h"
+#include "settings/models.h"
+#include "settings/settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTextStream>
+
+namespace {
+
+const char* const ScreensFile = "screens.csv";
+const QStringList LogoExtensions = {QStringLiteral("png"), QStringLiteral("bmp"),
+                                    QStringLiteral("gif"), QStringLiteral("jpg")};
+
+// The model decides the slot count and the picture size; it is read from the device.
+void ReadModelOrFail() {
+    if (!ReadModel())
+        DeviceError();
+}
+
+void RequireLogoSlots() {
+    if (ModInfo.numLogo <= 0 || ModInfo.numLogo > LogoSlotCount || ModInfo.scrHeight < 8)
+        DeviceError(QStringLiteral("The device (%1) has no logo slots")
+                        .arg(ModInfo.name.isEmpty() ? QString::number(ModInfo.ID) : ModInfo.name));
+}
+
+void WritePictureFile(const QImage& image, const QString& path) {
+    ReplaceFileAtomically(path, [&](const QString& temp) {
+        QString error;
+        if (WritePicture(image, temp, error) != TFileResult::Done)
+            throw ECliError(ExitUsage, QStringLiteral("Cannot write %1: %2").arg(path, error));
+        return true;
+    });
+}
+
+QString ScreenName(qint32 code) {
+    if (code < 0 || code >= qint32(EventNames.size()))
+        return {};
+    return QString::fromUtf8(EventNames[size_t(code)]);
+}
+
+QByteArray ScreensCsv() {
+    QString text = QStringLiteral("logo,screen,name\n");
+    for (int s = 0; s < ModInfo.numLogo; ++s) {
+        const qint32 code = Settings.logoScreen[size_t(s)];
+        text += QStringLiteral("logo%1.png,%2,%3\n").arg(s + 1).arg(code).arg(ScreenName(code));
+    }
+    return text.toUtf8();
+}
+
+// A screen given as its code or its name (any letter case).
+bool ParseScreen(const QString& code, const QString& name, qint32& screen) {
+    bool ok = false;
+    screen = code.trimmed().toInt(&ok);
+    if (ok)
+        return screen >= 0 && screen < qint32(EventNames.size());
+    const QString wanted = (code.trimmed().isEmpty() ? name : code).trimmed();
+    for (size_t i = 0; i < EventNames.size(); ++i)
+        if (wanted.compare(QString::fromUtf8(EventNames[i]), Qt::CaseInsensitive) == 0) {
+            screen = qint32(i);
+            return true;
+        }
+    return false;
+}
+
+// The slot number of "logoN", "logoN.png" and the like; 0 when it is none.
+int SlotOf(const QString& field) {
+    QString name = field.trimmed().toLower();
+    if (!name.startsWith(QLatin1String("logo")))
+        return 0;
+    name = name.mid(4).section(QLatin1Char('.'), 0, 0);
+    bool ok = false;
+    const int slot = name.toInt(&ok);
+    return ok && slot >= 1 && slot <= LogoSlotCount ? slot : 0;
+}
+
+// Reads DIR/screens.csv into Settings.logoScreen; false when the file is not there.
+bool LoadScreens(const QString& dir) {
+    QFile file(QDir(dir).filePath(QLatin1String(ScreensFile)));
+    if (!file.exists())
+        return false;
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        UsageError(QStringLiteral("Cannot read %1: %2").arg(file.fileName(), file.errorString()));
+    QTextStream in(&file);
+    for (int lineNo = 1; !in.atEnd(); ++lineNo) {
+        const QString line = in.readLine();
+        const QStringList fields = line.split(QLatin1Char(','));
+        if (line.trimmed().isEmpty() || (lineNo == 1 && fields.value(0).trimmed() == "logo"))
+            continue;
+        const int slot = SlotOf(fields.value(0));
+        qint32 screen = 0;
+        if (slot == 0 || !ParseScreen(fields.value(1), fields.value(2), screen))
+            UsageError(QStringLiteral("%1, line %2: expected \"logoN.png,SCREEN\", not \"%3\"")
+                           .arg(file.fileName())
+                           .arg(lineNo)
+                           .arg(line));
+        Settings.logoScreen[size_t(slot - 1)] = screen;
+    }
+    return true;
+}
+
+// The device's present screen assignments, kept when the folder has no screens.csv.
+void ReadScreensFromDevice() {
+    TSequence sequence(1);
+    TIntegers values;
+    ReadInts(QStringLiteral("LSCR"), ModInfo.numLogo, values);
+    if (!sequence.Finish())
+        DeviceError();
+    for (int s = 0; s < ModInfo.numLogo; ++s)
+        Settings.logoScreen[size_t(s)] = values.value(s);
+}
+
+QString FindLogoFile(const QDir& dir, int slot) {
+    for (const QString& ext : LogoExtensions) {
+        const QString path = dir.filePath(QStringLiteral("logo%1.%2").arg(slot).arg(ext));
+        if (QFileInfo(path).isFile())
+            return path;
+    }
+    UsageError(QStringLiteral("Missing %1 (.png, .bmp, .gif or .jpg)")
+                   .arg(dir.filePath(QStringLiteral("logo%1.png").arg(slot))));
+}
+
+void LoadLogoFiles(const QDir& dir) {
+    for (int s = 0; s < ModInfo.numLogo; ++s) {
+        const QString path = FindLogoFile(dir, s + 1);
+        QString error;
+        if (LoadLogoFile(path, s, ModInfo.scrHeight, error) != TFileResult::Done)
+            UsageError(QStringLiteral("Cannot read %1: %2").arg(path, error));
+    }
+}
+
+} // namespace
+
+int CmdLogosDownload(const TCliOptions& opt) {
+    const QString dirName = opt.args.at(0);
+    ReadModelOrFail();
+    RequireLogoSlots();
+    QString refusal;
+    if (!ReadLogos(&refusal))
+        DeviceError(refusal.isEmpty() ? QStringLiteral("Error") : refusal);
+    if (!QDir().mkpath(dirName))
+        UsageError(QStringLiteral("Cannot create the folder %1").arg(dirName));
+    const QDir dir(dirName);
+    for (int s = 0; s < ModInfo.numLogo; ++s)
+        WritePictureFile(LogoToPicture(s, ModInfo.scrHeight),
+                         dir.filePath(QStringLiteral("logo%1.png").arg(s + 1)));
+    const QByteArray screens = ScreensCsv();
+    WriteFileAtomically(dir.filePath(QLatin1String(ScreensFile)),
+                        [&](QIODevice& file) { return file.write(screens) == screens.size(); });
+    Note(QStringLiteral("Done"));
+    return ExitOk;
+}
+
+int CmdLogosUpload(const TCliOptions& opt) {
+    const QDir dir(opt.args.at(0));
+    if (!dir.exists())
+        UsageError(QStringLiteral("No folder %1").arg(opt.args.at(0)));
+    ReadModelOrFail();
+    RequireLogoSlots();
+    LoadLogoFiles(dir);
+    if (!LoadScreens(dir.path()))
+        ReadScreensFromDevice();
+    QString refusal;
+    if (!WriteLogos(&refusal))
+        DeviceError(refusal.isEmpty() ? QStringLiteral("Error") : refusal);
+    Note(QStringLiteral("Done"));
+    return ExitOk;
+}
+
+int CmdScreenshot(const TCliOptions& opt) {
+    const QString path = opt.args.at(0);
+    if (PictureFormatOf(path) == TPictureFormat::None)
+        UsageError(
+            QStringLiteral("%1: the picture type must be .png, .bmp, .jpg or .gif").arg(path));
+    ReadModelOrFail();
+    QString refusal;
+    if (!ReadScreen(&refusal))
+        DeviceError(refusal.isEmpty() ? QStringLiteral("Error") : refusal);
+    WritePictureFile(ScreenToPicture(ModInfo.scrHeight, opt.zoom), path);
+    Note(QStringLiteral("Done"));
+    return ExitOk;
+}

@@ -1,0 +1,91 @@
+// monitor: the live values as CSV, one row per poll.
+
+#include "cli/clierror.h"
+#include "cli/clioutput.h"
+#include "cli/commands.h"
+#include "cli/monitorcsv.h"
+#include "link/transport.h"
+#include "monitor/monitor.h"
+#include "settings/settings.h"
+
+#include <QDateTime>
+#include <QSaveFile>
+
+#include <memory>
+
+namespace {
+
+constexpr int PollGapMs = 100; // as the monitor window's timer
+constexpr int StopCheckMs = 10;
+
+// Rows go to standard output, or into the output file (written through a temporary file;
+// every row is flushed to it at once).
+class TCsvSink {
+public:
+    explicit TCsvSink(const QString& path) {
+        if (path.isEmpty())
+            return;
+        m_file = std::make_unique<QSaveFile>(path);
+        if (!m_file->open(QIODevice::WriteOnly | QIODevice::Text))
+            UsageError(QStringLiteral("Cannot write %1: %2").arg(path, m_file->errorString()));
+    }
+    void Line(const QString& line) {
+        if (!m_file) {
+            PrintOut(line + QLatin1Char('\n'));
+            return;
+        }
+        const QByteArray bytes = (line + QLatin1Char('\n')).toUtf8();
+        if (m_file->write(bytes) != bytes.size() || !m_file->flush())
+            UsageError(QStringLiteral("Cannot write %1: %2")
+                           .arg(m_file->fileName(), m_file->errorString()));
+    }
+    // Keeps the file (when rows is positive or the run did not fail) or drops it.
+    void End(bool keep) {
+        if (!m_file)
+            return;
+        if (!keep) {
+            m_file->cancelWriting();
+            return;
+        }
+        if (!m_file->commit())
+            UsageError(QStringLiteral("Cannot write %1: %2")
+                           .arg(m_file->fileName(), m_file->errorString()));
+    }
+
+private:
+    std::unique_ptr<QSaveFile> m_file;
+};
+
+// The gap between polls, cut short by Ctrl-C.
+void WaitGap() {
+    for (int waited = 0; waited < PollGapMs && !StopRequested(); waited += StopCheckMs)
+        Pause(StopCheckMs);
+}
+
+} // namespace
+
+int CmdMonitor(const TCliOptions& opt) {
+    TCsvSink sink(opt.output);
+    sink.Line(MonitorCsvHeader());
+    int rows = 0;
+    bool failed = false;
+    while (!StopRequested() && (opt.count < 0 || rows < opt.count)) {
+        if (rows > 0)
+            WaitGap();
+        if (StopRequested())
+            break;
+        const QString time = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
+        // A failed poll's zeros are no measurement: the run ends without that row.
+        if (!ReadMonitorData()) {
+            failed = true;
+            break;
+        }
+        sink.Line(MonitorCsvRow(time, MonitorData, Settings));
+        ++rows;
+    }
+    // Rows already taken are kept also when the device is lost later on.
+    sink.End(!failed || rows > 0);
+    if (failed)
+        DeviceError();
+    return ExitOk;
+}
