@@ -1,11 +1,16 @@
-#include <QApplication>
-#include <QMainWindow>
+#include "shell/application.h"
+#include "shell/mother.h"
+#include "shell/singleinstance.h"
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("DEVedazi v1.5.1"));
-    window.resize(900, 600);
-    window.show();
+    TApplication app(argc, argv);
+    TApplication::setApplicationName(QStringLiteral("DEVedazi"));
+    TSingleInstance instance;
+    if (!instance.claim())
+        return 0; // the running instance shows its window instead
+    TMotherForm form;
+    QObject::connect(&instance, &TSingleInstance::restoreRequested, &form,
+                     &TMotherForm::restoreWindow);
+    form.show();
     return app.exec();
 }

@@ -1,5 +1,6 @@
 #include "shell/dialogs.h"
 
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QQueue>
 
@@ -8,6 +9,8 @@ struct Script {
     QQueue<QMessageBox::StandardButton> answers;
     QQueue<QString> fileNames;
     QStringList shown;
+    bool recordUrlsOnly = false;
+    QList<QUrl> urls;
 };
 Script& script() {
     static Script s;
@@ -43,22 +46,47 @@ bool question(QWidget* parent, const QString& text) {
 }
 
 QString openFileName(QWidget* parent, const QString& caption, const QString& dir,
-                     const QString& filter) {
+                     const QString& filter, const QString& selectedFilter) {
     if (!script().fileNames.isEmpty())
         return script().fileNames.dequeue();
-    return QFileDialog::getOpenFileName(parent, caption, dir, filter);
+    QString selected = selectedFilter;
+    return QFileDialog::getOpenFileName(parent, caption, dir, filter,
+                                        selected.isEmpty() ? nullptr : &selected);
 }
 
 QString saveFileName(QWidget* parent, const QString& caption, const QString& dir,
-                     const QString& filter) {
+                     const QString& filter, const QString& selectedFilter) {
     if (!script().fileNames.isEmpty())
         return script().fileNames.dequeue();
-    return QFileDialog::getSaveFileName(parent, caption, dir, filter);
+    QString selected = selectedFilter;
+    return QFileDialog::getSaveFileName(parent, caption, dir, filter,
+                                        selected.isEmpty() ? nullptr : &selected);
 }
 
-void setNextAnswer(QMessageBox::StandardButton button) { script().answers.enqueue(button); }
-void setNextFileName(const QString& fileName) { script().fileNames.enqueue(fileName); }
-QStringList shownMessages() { return script().shown; }
-void reset() { script() = Script(); }
+bool openUrl(const QUrl& url) {
+    script().urls.append(url);
+    if (script().recordUrlsOnly)
+        return true;
+    return QDesktopServices::openUrl(url);
+}
+
+void setNextAnswer(QMessageBox::StandardButton button) {
+    script().answers.enqueue(button);
+}
+void setNextFileName(const QString& fileName) {
+    script().fileNames.enqueue(fileName);
+}
+QStringList shownMessages() {
+    return script().shown;
+}
+void setRecordUrlsOnly(bool recordOnly) {
+    script().recordUrlsOnly = recordOnly;
+}
+QList<QUrl> openedUrls() {
+    return script().urls;
+}
+void reset() {
+    script() = Script();
+}
 
 } // namespace Dialogs

@@ -5,31 +5,38 @@
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 class QWidget;
 
 namespace Dialogs {
 
 // A message box with the given icon and buttons; returns the button pressed.
-QMessageBox::StandardButton message(QWidget* parent, QMessageBox::Icon icon, const QString& title,
-                                    const QString& text,
-                                    QMessageBox::StandardButtons buttons = QMessageBox::Ok,
-                                    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+QMessageBox::StandardButton
+message(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
+        QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 void information(QWidget* parent, const QString& text); // "Done" and friends
 void error(QWidget* parent, const QString& text);       // error icon, OK
 bool question(QWidget* parent, const QString& text);    // Yes/No, true on Yes
 
 // File dialogs; an empty result means the user cancelled.
 QString openFileName(QWidget* parent, const QString& caption, const QString& dir,
-                     const QString& filter);
+                     const QString& filter, const QString& selectedFilter = QString());
 QString saveFileName(QWidget* parent, const QString& caption, const QString& dir,
-                     const QString& filter);
+                     const QString& filter, const QString& selectedFilter = QString());
+
+// Opens a document or a web page with the system's default program; false if that failed.
+// While urls are only recorded (tests), nothing is opened and the result is true.
+bool openUrl(const QUrl& url);
 
 // Test control: answers are taken in order instead of showing a dialog; every text shown
 // is recorded.
 void setNextAnswer(QMessageBox::StandardButton button);
 void setNextFileName(const QString& fileName);
 QStringList shownMessages();
+void setRecordUrlsOnly(bool recordOnly);
+QList<QUrl> openedUrls();
 void reset();
 
 } // namespace Dialogs

@@ -1,0 +1,310 @@
+#include "shell/mother.h"
+
+#include "emulator/emulator.h"
+#include "link/ComPort.h"
+#include "link/transport.h"
+#include "monitor/ui/monitorform.h"
+#include "settings/XMLSettings.h"
+#include "settings/models.h"
+#include "settings/settings.h"
+#include "settings/settingsfile.h"
+#include "shell/about.h"
+#include "shell/application.h"
+#include "shell/artwork.h"
+#include "shell/dialogs.h"
+#include "shell/paths.h"
+#include "shell/progressbar.h"
+#include "shell/terminal.h"
+#include "tuner/tuner.h"
+#include "updater/updater.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include <cerrno>
+
+TMotherForm* MotherForm = nullptr;
+
+namespace {
+
+constexpr int kLogoSize = 200;
+
+QPushButton* makeButton(const QString& name, const QString& text, const QString& hint,
+                        QWidget* parent) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(name);
+    button->setFixedSize(160, 25);
+    button->setToolTip(hint);
+    button->setStatusTip(hint);
+    return button;
+}
+
+} // namespace
+
+int DPIX(int i) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const int dpi = screen ? qRound(screen->logicalDotsPerInchX()) : 96;
+    return i * dpi / 96;
+}
+
+TMotherForm::TMotherForm(const TMotherOptions& options, QWidget* parent)
+    : QMainWindow(parent), m_options(options) {
+    MotherForm = this;
+    setObjectName(QStringLiteral("MotherForm"));
+    setWindowTitle(QStringLiteral("ZRK Tuner"));
+    setWindowIcon(AppIcon());
+    setFont(QFont(QStringLiteral("Tahoma"), 9));
+    ComPort = new TComPort(this);
+    ComPort->setObjectName(QStringLiteral("ComPort"));
+    ::ComPort = ComPort;
+    createMenus();
+    createToolBar();
+    createWorkspace();
+    createStatusBar();
+    AboutForm = new TAboutForm(this);
+
+    const int client = 720 + menuBar()->sizeHint().height();
+    resize(1016, client);
+    setMinimumSize(1016, client);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    ComPort->OnDeviceArrival = [this](TComPort* sender, const QString& name) {
+        guarded([&] { ComPortDeviceArrival(sender, name); });
+    };
+    ComPort->OnDeviceRemoved = [this](TComPort* sender, const QString& name) {
+        guarded([&] { ComPortDeviceRemoved(sender, name); });
+    };
+    THotPlug::Options hotplug;
+    hotplug.source = options.hotplug;
+    hotplug.sysRoot = options.sysRoot;
+    hotplug.devRoot = options.devRoot;
+    hotplug.pollMs = options.pollMs;
+    m_hotplug = new THotPlug(ComPort, hotplug, this);
+    FormCreate();
+}
+
+TMotherForm::~TMotherForm() {
+    delete m_hotplug;
+    m_hotplug = nullptr;
+    const auto children = MdiArea->subWindowList();
+    for (QMdiSubWindow* sub : children)
+        delete sub;
+    FormDestroy();
+    ComPort->OnDeviceArrival = nullptr;
+    ComPort->OnDeviceRemoved = nullptr;
+    try {
+        ComPort->setActive(false);
+    } catch (const EComError&) {
+    }
+    m_demo.reset();
+    if (::ComPort == ComPort)
+        ::ComPort = nullptr;
+    if (MotherForm == this)
+        MotherForm = nullptr;
+}
+
+// ---- building the window ----------------------------------------------------------------
+
+void TMotherForm::createToolBar() {
+    Panel1 = new QWidget(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFixedHeight(39);
+    auto* row = new QHBoxLayout(Panel1);
+    row->setContentsMargins(8, 7, 8, 7);
+    row->setSpacing(6);
+    BitBtn1 = makeButton(QStringLiteral("BitBtn1"), QStringLiteral("Tuner"),
+                         QStringLiteral("Edit the device settings"), Panel1);
+    BitBtn2 = makeButton(QStringLiteral("BitBtn2"), QStringLiteral("Monitor"),
+                         QStringLiteral("Watch live measurements"), Panel1);
+    BitBtn3 = makeButton(QStringLiteral("BitBtn3"), QStringLiteral("Updater"),
+                         QStringLiteral("Update the firmware"), Panel1);
+    BitBtn4 = makeButton(QStringLiteral("BitBtn4"), QStringLiteral("Terminal"),
+                         QStringLiteral("Send raw commands to the device"), Panel1);
+    for (QPushButton* button : {BitBtn1, BitBtn2, BitBtn3, BitBtn4})
+        row->addWidget(button);
+    row->addStretch(1);
+    Label1 = new QLabel(QStringLiteral("COM-Port:"), Panel1);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    ComPorts = new QComboBox(Panel1);
+    ComPorts->setObjectName(QStringLiteral("ComPorts"));
+    ComPorts->setEditable(true);
+    ComPorts->setInsertPolicy(QComboBox::NoInsert);
+    ComPorts->setCompleter(nullptr); // typing takes effect at the next arrival, not at once
+    ComPorts->setFixedWidth(120);
+    const QString hint = QStringLiteral("Serial port of the device: Auto finds it, Demo is "
+                                        "the built-in virtual device");
+    ComPorts->setToolTip(hint);
+    ComPorts->setStatusTip(hint);
+    row->addWidget(Label1);
+    row->addWidget(ComPorts);
+    connect(BitBtn1, &QPushButton::clicked, this, &TMotherForm::BitBtn1Click);
+    connect(BitBtn2, &QPushButton::clicked, this, &TMotherForm::BitBtn2Click);
+    connect(BitBtn3, &QPushButton::clicked, this, &TMotherForm::BitBtn3Click);
+    connect(BitBtn4, &QPushButton::clicked, this, &TMotherForm::BitBtn4Click);
+    connect(ComPorts, &QComboBox::activated, this, &TMotherForm::ComPortsSelect);
+}
+
+void TMotherForm::createWorkspace() {
+    MdiArea = new QMdiArea(this);
+    MdiArea->setObjectName(QStringLiteral("MdiArea"));
+    Logo = new QLabel(MdiArea->viewport());
+    Logo->setObjectName(QStringLiteral("Logo"));
+    Logo->setPixmap(ProductPicture(kLogoSize));
+    Logo->setFixedSize(kLogoSize, kLogoSize);
+    Logo->lower();
+    MdiArea->viewport()->installEventFilter(this);
+
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(Panel1);
+    column->addWidget(MdiArea, 1);
+    setCentralWidget(central);
+}
+
+void TMotherForm::createStatusBar() {
+    StatusBar = new QStatusBar(this);
+    StatusBar->setObjectName(QStringLiteral("StatusBar"));
+    StatusBar->setFixedHeight(21);
+    StatusBar->setSizeGripEnabled(false);
+    ProgressBar = new TSegmentedProgressBar(StatusBar);
+    ProgressBar->setObjectName(QStringLiteral("ProgressBar"));
+    ProgressBar->setFixedSize(200, 17);
+    StatusBar->addPermanentWidget(ProgressBar);
+    setStatusBar(StatusBar);
+}
+
+void TMotherForm::createFileMenu() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    MenuNewSettings =
+        file->addAction(style()->standardIcon(QStyle::SP_FileIcon), QStringLiteral("New Settings"));
+    file->addSeparator();
+    MenuLoadSsettings = file->addAction(style()->standardIcon(QStyle::SP_DialogOpenButton),
+                                        QStringLiteral("&Load Settings"));
+    MenuSaveSettings = file->addAction(style()->standardIcon(QStyle::SP_DialogSaveButton),
+                                       QStringLiteral("&Save Settings"));
+    MenuSaveSettings->setEnabled(false); // the Tuner enables it once it shows settings
+    file->addSeparator();
+    MenuExit = file->addAction(QStringLiteral("E&xit"));
+    connect(MenuNewSettings, &QAction::triggered, this, &TMotherForm::MenuNewSettingsClick);
+    connect(MenuLoadSsettings, &QAction::triggered, this, &TMotherForm::MenuLoadSsettingsClick);
+    connect(MenuSaveSettings, &QAction::triggered, this, &TMotherForm::MenuSaveSettingsClick);
+    connect(MenuExit, &QAction::triggered, this, &QWidget::close);
+}
+
+void TMotherForm::createMenus() {
+    createFileMenu();
+    QMenu* window = menuBar()->addMenu(QStringLiteral("&Window"));
+    MenuCascade = window->addAction(QStringLiteral("Cascade"));
+    MenuVertical = window->addAction(QStringLiteral("Vertical"));
+    MenuHorizontal = window->addAction(QStringLiteral("Horizontal"));
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    ManualRus = help->addAction(QStringLiteral("Russian Manual"));
+    ManualEn = help->addAction(QStringLiteral("English Manual"));
+    help->addSeparator();
+    MenuAbout = help->addAction(QStringLiteral("A&bout"));
+    connect(MenuCascade, &QAction::triggered, this, &TMotherForm::MenuCascadeClick);
+    connect(MenuVertical, &QAction::triggered, this, &TMotherForm::MenuVerticalClick);
+    connect(MenuHorizontal, &QAction::triggered, this, &TMotherForm::MenuHorizontalClick);
+    connect(ManualRus, &QAction::triggered, this, &TMotherForm::ManualRusClick);
+    connect(ManualEn, &QAction::triggered, this, &TMotherForm::ManualEnClick);
+    connect(MenuAbout, &QAction::triggered, this, &TMotherForm::MenuAboutClick);
+    const struct {
+        QAction* action;
+        const char* name;
+    } names[] = {{MenuNewSettings, "MenuNewSettings"},
+                 {MenuLoadSsettings, "MenuLoadSsettings"},
+                 {MenuSaveSettings, "MenuSaveSettings"},
+                 {MenuExit, "MenuExit"},
+                 {MenuCascade, "MenuCascade"},
+                 {MenuVertical, "MenuVertical"},
+                 {MenuHorizontal, "MenuHorizontal"},
+                 {ManualRus, "ManualRus"},
+                 {ManualEn, "ManualEn"},
+                 {MenuAbout, "MenuAbout"}};
+    for (const auto& entry : names)
+        entry.action->setObjectName(QLatin1String(entry.name));
+}
+
+bool TMotherForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == MdiArea->viewport() && event->type() == QEvent::Resize)
+        placeLogo();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TMotherForm::placeLogo() {
+    Logo->move(MdiArea->viewport()->width() - kLogoSize, 0);
+    Logo->lower();
+}
+
+// ---- start-up and shutdown --------------------------------------------------------------
+
+void TMotherForm::FormCreate() {
+    CreateWorkingFolders();
+    runStep([] {
+        LoadSettingsFile(DefaultSettingsFile());
+        SaveSettingsFile(DefaultSettingsFile());
+    });
+    runStep([this] { loadINI(); });
+    m_allowDemoFallback = true;
+    runStep([this] { OpenPort(); });
+    m_allowDemoFallback = false;
+    runStep([this] { setWindowTitle(QStringLiteral("DEVedazi v%1").arg(AppVersion())); });
+    ProgressBar->follow(::ProgressBar());
+    ProfileClipboard.flags = -1;
+}
+
+void TMotherForm::FormDestroy() {
+    guarded([this] { saveINI(); });
+}
+
+// A start-up step: its failure is shown and the next step runs.
+void TMotherForm::runStep(const std::function<void()>& step) {
+    guarded(step);
+}
+
+void TMotherForm::guarded(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (...) {
+        ShowCurrentError(this);
+    }
+}
+
+void TMotherForm::loadINI() {
+    TXMLSettings ini(AppSettingsFile());
+    ComPorts->setEditText(
+        ini.ReadString(QStringLiteral("General"), QStringLiteral("ComPort"), AutoChoice()));
+    ini.Close();
+}
+
+void TMotherForm::saveINI() {
+    TXMLSettings ini(AppSettingsFile());
+    // Falling back to the virtual device does not change the user's choice.
+    const QString choice = m_autoDemo ? AutoChoice() : ComPorts->currentText();
+    ini.WriteString(QStringLiteral("General"), QStringLiteral("ComPort"), choice);
+    ini.Close();
+}
+
+void TMotherForm::restoreWindow() {
+    if (isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}

@@ -1,0 +1,151 @@
+#pragma once
+// The main window: frames the working windows (Tuner, Monitor, Updater, Terminal), owns
+// the serial port and shows the progress of device operations, keeps the port open on the
+// device (detection, hot-plug, the port box), and runs start-up and shutdown.
+
+#include "link/hotplug.h"
+#include "link/portdetect.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+class QPushButton;
+class QStatusBar;
+class TAboutForm;
+class TComPort;
+class TDeviceEmulator;
+class TSegmentedProgressBar;
+
+struct TMotherOptions {
+    QString sysRoot = QLatin1String(DefaultSysRoot); // where serial devices are looked up
+    QString devRoot = QLatin1String(DefaultDevRoot); // where their nodes lie
+    THotPlug::Source hotplug = THotPlug::Source::Auto;
+    int pollMs = 1000;        // the polling hot-plug source's period
+    bool demoFallback = true; // "Auto" without a device at start opens the virtual device
+};
+
+class TMotherForm : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TMotherForm(const TMotherOptions& options = TMotherOptions(),
+                         QWidget* parent = nullptr);
+    ~TMotherForm() override;
+
+    // Port choice texts of the port box besides port names.
+    static QString AutoChoice() { return QStringLiteral("Auto"); }
+    static QString DemoChoice() { return QStringLiteral("Demo"); }
+
+    // Port discovery and connection.
+    void OpenPort();
+    QString DetectPort(const QString& Name, const QString& VID, const QString& PID) const;
+    void ComPortDeviceArrival(TComPort* sender, const QString& DeviceName);
+    void ComPortDeviceRemoved(TComPort* sender, const QString& DeviceName);
+    bool demoActive() const; // the port is open on the virtual device
+    TDeviceEmulator* demoDevice() const { return m_demo.get(); }
+    QString hotplugSource() const;
+
+    // Working windows.
+    int checkMDIChildren(const QString& Name) const;
+    QWidget* mdiChild(const QString& Name) const; // the window of that exact name, or null
+    QMdiSubWindow* addChild(QWidget* form, const QString& baseName);
+
+    // Application settings.
+    void loadINI();
+    void saveINI();
+
+    // The settings file dialogs (start in the settings folder); empty when cancelled.
+    QString OpenSettingsDialog();
+    QString SaveSettingsDialog();
+
+    // Brings the window back when a second start asks for it.
+    void restoreWindow();
+
+    QWidget* Panel1 = nullptr;
+    QPushButton* BitBtn1 = nullptr; // Tuner
+    QPushButton* BitBtn2 = nullptr; // Monitor
+    QPushButton* BitBtn3 = nullptr; // Updater
+    QPushButton* BitBtn4 = nullptr; // Terminal
+    QLabel* Label1 = nullptr;
+    QComboBox* ComPorts = nullptr;
+    QLabel* Logo = nullptr;
+    QMdiArea* MdiArea = nullptr;
+    QStatusBar* StatusBar = nullptr;
+    TSegmentedProgressBar* ProgressBar = nullptr;
+    TComPort* ComPort = nullptr;
+    TAboutForm* AboutForm = nullptr;
+
+    QAction* MenuNewSettings = nullptr;
+    QAction* MenuLoadSsettings = nullptr;
+    QAction* MenuSaveSettings = nullptr;
+    QAction* MenuExit = nullptr;
+    QAction* MenuCascade = nullptr;
+    QAction* MenuVertical = nullptr;
+    QAction* MenuHorizontal = nullptr;
+    QAction* ManualRus = nullptr;
+    QAction* ManualEn = nullptr;
+    QAction* MenuAbout = nullptr;
+
+public slots:
+    void BitBtn1Click();
+    void BitBtn2Click();
+    void BitBtn3Click();
+    void BitBtn4Click();
+    void ComPortsSelect(int index);
+    void MenuNewSettingsClick();
+    void MenuLoadSsettingsClick();
+    void MenuSaveSettingsClick();
+    void MenuCascadeClick();
+    void MenuVerticalClick();
+    void MenuHorizontalClick();
+    void ManualRusClick();
+    void ManualEnClick();
+    void MenuAboutClick();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createToolBar();
+    void createWorkspace();
+    void createStatusBar();
+    void createMenus();
+    void createFileMenu();
+    void FormCreate();
+    void FormDestroy();
+    void runStep(const std::function<void()>& step);
+    void guarded(const std::function<void()>& action);
+
+    void refreshPortList();
+    QString resolveChoice(bool allowDemoFallback);
+    void connectTo(const QString& node);
+    QString startDemo();
+    void stopDemoUnlessUsed();
+    void placeLogo();
+    void bringToFront(int index);
+    void closeChild(const QString& name);
+    void openManual(const QString& fileName);
+    void tile(Qt::Orientation orientation);
+    template <class TForm> TForm* showOrCreate(const QString& name);
+
+    TMotherOptions m_options;
+    std::unique_ptr<TDeviceEmulator> m_demo;
+    THotPlug* m_hotplug = nullptr;
+    QString m_openedPath;    // the node the port was opened under, as given
+    QString m_openedNode;    // the same with every symlink resolved at opening time
+    bool m_autoDemo = false; // "Auto" found nothing and fell back to the virtual device
+    bool m_allowDemoFallback = false;
+};
+
+// The one main window of the process (null before it exists and after it is gone).
+extern TMotherForm* MotherForm;
+
+// i scaled from 96 dots per inch to the screen's: i x dpi / 96, integer division.
+int DPIX(int i);

@@ -1,0 +1,152 @@
+// The main window's port handling: the port box, detection, opening, hot-plug, and the
+// built-in virtual device ("Demo").
+
+#include "shell/mother.h"
+
+#include "emulator/emulator.h"
+#include "link/ComPort.h"
+#include "shell/application.h"
+#include "shell/dialogs.h"
+
+#include <QComboBox>
+
+#include <cerrno>
+
+namespace {
+
+const QString kDeviceBus = QStringLiteral("USB");
+const QString kDeviceVid = QStringLiteral("0483");
+const QString kDevicePid = QStringLiteral("5740");
+constexpr int kDemoModel = 4;
+
+bool isChoice(const QString& text, const QString& choice) {
+    return text.trimmed().compare(choice, Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+QString TMotherForm::DetectPort(const QString& Name, const QString& VID, const QString& PID) const {
+    return ::DetectPort(Name, VID, PID, m_options.sysRoot);
+}
+
+QString TMotherForm::hotplugSource() const {
+    return m_hotplug ? m_hotplug->sourceName() : QString();
+}
+
+bool TMotherForm::demoActive() const {
+    return m_demo && ComPort->Active() && SamePort(ComPort->DeviceName(), m_demo->slavePath());
+}
+
+void TMotherForm::refreshPortList() {
+    const QString text = ComPorts->currentText();
+    ComPorts->clear();
+    ComPorts->addItem(AutoChoice());
+    const auto devices = ListSerialDevices(m_options.sysRoot);
+    for (const auto& device : devices)
+        ComPorts->addItem(device.portName);
+    ComPorts->addItem(DemoChoice());
+    ComPorts->setEditText(text);
+}
+
+void TMotherForm::OpenPort() {
+    refreshPortList();
+    const QString wanted = resolveChoice(m_allowDemoFallback);
+    if (wanted.isEmpty())
+        return; // nothing found: the port stays as it is
+    connectTo(PortDevicePath(wanted, m_options.devRoot));
+}
+
+// The port the box's text asks for, or empty. "Auto" looks for the device; without one it
+// may fall back to the virtual device, which the box then shows as "Demo".
+QString TMotherForm::resolveChoice(bool allowDemoFallback) {
+    const QString text = ComPorts->currentText().trimmed();
+    const bool autoDemo = m_autoDemo && isChoice(text, DemoChoice());
+    m_autoDemo = autoDemo;
+    if (isChoice(text, AutoChoice()) || autoDemo) {
+        const QString found = DetectPort(kDeviceBus, kDeviceVid, kDevicePid);
+        if (!found.isEmpty()) {
+            if (m_autoDemo)
+                ComPorts->setEditText(AutoChoice());
+            m_autoDemo = false;
+            return found;
+        }
+        if (m_autoDemo)
+            return startDemo();
+        if (!allowDemoFallback || !m_options.demoFallback)
+            return QString();
+        m_autoDemo = true;
+        ComPorts->setEditText(DemoChoice());
+        return startDemo();
+    }
+    if (isChoice(text, DemoChoice()))
+        return startDemo();
+    return text;
+}
+
+void TMotherForm::connectTo(const QString& node) {
+    if (!SamePort(node, ComPort->DeviceName())) {
+        ComPort->setActive(false);
+        ComPort->setDeviceName(node);
+        try {
+            ComPort->setActive(true);
+        } catch (const EComError& e) {
+            QString text = QStringLiteral("Cannot open communication port!");
+            if (e.ErrorCode() == EACCES)
+                text += QLatin1Char('\n') + PermissionHint();
+            Dialogs::error(this, text);
+        }
+    } else if (!ComPort->Active()) {
+        ComPort->setActive(true); // a failure goes to the default error display
+    }
+    if (ComPort->Active()) {
+        m_openedPath = ComPort->DeviceName();
+        m_openedNode = ResolvePortPath(m_openedPath);
+    }
+    stopDemoUnlessUsed();
+}
+
+QString TMotherForm::startDemo() {
+    if (m_demo && m_demo->running())
+        return m_demo->slavePath();
+    auto demo = std::make_unique<TDeviceEmulator>(kDemoModel);
+    QString error;
+    if (!demo->start(&error)) {
+        Dialogs::error(this, QStringLiteral("Cannot open communication port!") + QLatin1Char('\n') +
+                                 error);
+        return QString();
+    }
+    m_demo = std::move(demo);
+    return m_demo->slavePath();
+}
+
+void TMotherForm::stopDemoUnlessUsed() {
+    if (m_demo && !demoActive())
+        m_demo.reset();
+}
+
+void TMotherForm::ComPortDeviceArrival(TComPort*, const QString&) {
+    OpenPort();
+}
+
+// The removed node is compared with the node the port was opened under, resolved when it
+// was opened: by now a symlink to it (/dev/serial/by-id/...) may already be gone.
+void TMotherForm::ComPortDeviceRemoved(TComPort*, const QString& DeviceName) {
+    if (!ComPort->Active() || m_openedPath.isEmpty())
+        return;
+    const QString removed = PortDevicePath(DeviceName, m_options.devRoot);
+    if (SamePort(removed, m_openedPath) || ResolvePortPath(removed) == m_openedNode)
+        ComPort->setActive(false);
+}
+
+// Picking an entry of the list connects at once; "Auto" may then fall back to the virtual
+// device as at start.
+void TMotherForm::ComPortsSelect(int index) {
+    m_autoDemo = false;
+    ComPorts->setEditText(ComPorts->itemText(index));
+    guarded([this] {
+        m_allowDemoFallback = true;
+        OpenPort();
+        m_allowDemoFallback = false;
+    });
+    m_allowDemoFallback = false;
+}

@@ -1,0 +1,210 @@
+// The main window's working windows, menus and dialogs.
+
+#include "shell/mother.h"
+
+#include "link/ComPort.h"
+#include "monitor/ui/monitorform.h"
+#include "settings/settingsfile.h"
+#include "shell/about.h"
+#include "shell/dialogs.h"
+#include "shell/paths.h"
+#include "shell/terminal.h"
+#include "tuner/tuner.h"
+#include "updater/updater.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
+namespace {
+const QString kSettingsFilter = QStringLiteral("All (*);;XML File (*.xml)");
+const QString kXmlFilter = QStringLiteral("XML File (*.xml)");
+} // namespace
+
+int TMotherForm::checkMDIChildren(const QString& Name) const {
+    const auto windows = MdiArea->subWindowList();
+    for (int i = 0; i < windows.size(); ++i) {
+        const QWidget* form = windows.at(i)->widget();
+        if (form && !windows.at(i)->isHidden() && form->objectName() == Name)
+            return i;
+    }
+    return -1;
+}
+
+QWidget* TMotherForm::mdiChild(const QString& Name) const {
+    const int index = checkMDIChildren(Name);
+    return index < 0 ? nullptr : MdiArea->subWindowList().at(index)->widget();
+}
+
+// The form gets baseName, or the first free "%s_%d" when a window already carries it.
+QMdiSubWindow* TMotherForm::addChild(QWidget* form, const QString& baseName) {
+    QString name = baseName;
+    for (int count = 1; findChild<QWidget*>(name) != nullptr; ++count)
+        name = QStringLiteral("%1_%2").arg(baseName).arg(count);
+    form->setObjectName(name);
+    QMdiSubWindow* window = MdiArea->addSubWindow(form);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowIcon(windowIcon());
+    window->showMaximized();
+    Logo->lower();
+    return window;
+}
+
+void TMotherForm::bringToFront(int index) {
+    QMdiSubWindow* window = MdiArea->subWindowList().at(index);
+    if (window->isMinimized())
+        window->showMaximized();
+    MdiArea->setActiveSubWindow(window);
+    window->raise();
+}
+
+// Closes the window of that exact name; a window that agrees to close is gone at once.
+void TMotherForm::closeChild(const QString& name) {
+    const int index = checkMDIChildren(name);
+    if (index < 0)
+        return;
+    QMdiSubWindow* window = MdiArea->subWindowList().at(index);
+    if (window->close())
+        delete window;
+}
+
+template <class TForm> TForm* TMotherForm::showOrCreate(const QString& name) {
+    const int index = checkMDIChildren(name);
+    if (index >= 0) {
+        bringToFront(index);
+        return nullptr;
+    }
+    auto* form = new TForm();
+    addChild(form, name);
+    return form;
+}
+
+void TMotherForm::BitBtn1Click() {
+    guarded([this] {
+        QPointer<TTunerForm> tuner = showOrCreate<TTunerForm>(QStringLiteral("TunerForm"));
+        if (!tuner)
+            return;
+        QCoreApplication::processEvents();
+        if (tuner && ComPort->Active())
+            tuner->DownloadSettingsClick();
+    });
+}
+
+void TMotherForm::BitBtn2Click() {
+    guarded([this] { showOrCreate<TMonitorForm>(QStringLiteral("MonitorForm")); });
+}
+
+void TMotherForm::BitBtn3Click() {
+    guarded([this] {
+        closeChild(QStringLiteral("TunerForm"));
+        closeChild(QStringLiteral("MonitorForm"));
+        closeChild(QStringLiteral("TerminalForm"));
+        showOrCreate<TUpdaterForm>(QStringLiteral("UpdaterForm"));
+    });
+}
+
+void TMotherForm::BitBtn4Click() {
+    guarded([this] {
+        if (auto* terminal = showOrCreate<TTerminalForm>(QStringLiteral("TerminalForm")))
+            terminal->setFocus();
+    });
+}
+
+QString TMotherForm::OpenSettingsDialog() {
+    return Dialogs::openFileName(this, QStringLiteral("Load Settings"), SettingsFolder(),
+                                 kSettingsFilter, kXmlFilter);
+}
+
+QString TMotherForm::SaveSettingsDialog() {
+    return Dialogs::saveFileName(this, QStringLiteral("Save Settings"), SettingsFolder(),
+                                 kSettingsFilter, kXmlFilter);
+}
+
+void TMotherForm::MenuNewSettingsClick() {
+    guarded([this] {
+        LoadSettingsFile(DefaultSettingsFile());
+        auto* tuner = new TTunerForm();
+        addChild(tuner, QStringLiteral("TunerForm"));
+        tuner->ShowSettings();
+    });
+}
+
+void TMotherForm::MenuLoadSsettingsClick() {
+    guarded([this] {
+        const QString file = OpenSettingsDialog();
+        if (file.isEmpty() || !QFileInfo::exists(file))
+            return;
+        LoadSettingsFile(file);
+        auto* tuner = new TTunerForm();
+        addChild(tuner, QStringLiteral("TunerForm"));
+        tuner->ShowSettings();
+    });
+}
+
+void TMotherForm::MenuSaveSettingsClick() {
+    guarded([this] {
+        const QString file = SaveSettingsDialog();
+        if (file.isEmpty())
+            return;
+        SaveSettingsFile(file);
+        Dialogs::information(this, QStringLiteral("Done"));
+    });
+}
+
+void TMotherForm::MenuCascadeClick() {
+    const auto windows = MdiArea->subWindowList();
+    for (QMdiSubWindow* window : windows)
+        window->showNormal();
+    MdiArea->cascadeSubWindows();
+}
+
+void TMotherForm::tile(Qt::Orientation orientation) {
+    QList<QMdiSubWindow*> windows;
+    const auto all = MdiArea->subWindowList();
+    for (QMdiSubWindow* window : all)
+        if (!window->isHidden())
+            windows.append(window);
+    if (windows.isEmpty())
+        return;
+    const QSize area = MdiArea->viewport()->size();
+    const int n = int(windows.size());
+    for (int i = 0; i < n; ++i) {
+        windows.at(i)->showNormal();
+        if (orientation == Qt::Horizontal) { // side by side
+            const int w = area.width() / n;
+            windows.at(i)->setGeometry(i * w, 0, w, area.height());
+        } else {
+            const int h = area.height() / n;
+            windows.at(i)->setGeometry(0, i * h, area.width(), h);
+        }
+    }
+}
+
+void TMotherForm::MenuVerticalClick() {
+    tile(Qt::Horizontal);
+}
+
+void TMotherForm::MenuHorizontalClick() {
+    tile(Qt::Vertical);
+}
+
+void TMotherForm::openManual(const QString& fileName) {
+    const QString path =
+        QCoreApplication::applicationDirPath() + QLatin1String("/Manual/") + fileName;
+    if (QFileInfo::exists(path))
+        Dialogs::openUrl(QUrl::fromLocalFile(path)); // a failure is not reported
+}
+
+void TMotherForm::ManualRusClick() {
+    openManual(QStringLiteral("Manual_rus.pdf"));
+}
+
+void TMotherForm::ManualEnClick() {
+    openManual(QStringLiteral("Manual_eng.pdf"));
+}
+
+void TMotherForm::MenuAboutClick() {
+    AboutForm->exec();
+}
