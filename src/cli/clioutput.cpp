@@ -93,7 +93,7 @@ bool Quiet() {
 
 void Note(const QString& text) {
     if (!g_quiet)
-        PrintOut(text + QLatin1Char('\n'));
+        PrintErr(text + QLatin1Char('\n'));
 }
 
 TConsoleProgress::TConsoleProgress() {

@@ -12,7 +12,7 @@ class QIODevice;
 void PrintOut(const QString& text); // standard output, UTF-8, flushed
 void PrintErr(const QString& text); // standard error, UTF-8, flushed
 
-// "Done" and other success notes; silenced by --quiet.
+// "Done" and other success notes, on standard error; silenced by --quiet.
 void SetQuiet(bool quiet);
 bool Quiet();
 void Note(const QString& text);

@@ -83,11 +83,12 @@ int SlotOf(const QString& field) {
     return ok && slot >= 1 && slot <= LogoSlotCount ? slot : 0;
 }
 
-// Reads DIR/screens.csv into Settings.logoScreen; false when the file is not there.
-bool LoadScreens(const QString& dir) {
+// Reads DIR/screens.csv (when there is one) into Settings.logoScreen; slots it doesn't
+// name keep the values they have.
+void LoadScreens(const QString& dir) {
     QFile file(QDir(dir).filePath(QLatin1String(ScreensFile)));
     if (!file.exists())
-        return false;
+        return;
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         UsageError(QStringLiteral("Cannot read %1: %2").arg(file.fileName(), file.errorString()));
     QTextStream in(&file);
@@ -105,10 +106,9 @@ bool LoadScreens(const QString& dir) {
                            .arg(line));
         Settings.logoScreen[size_t(slot - 1)] = screen;
     }
-    return true;
 }
 
-// The device's present screen assignments, kept when the folder has no screens.csv.
+// The device's present screen assignments, kept for the slots screens.csv doesn't name.
 void ReadScreensFromDevice() {
     TSequence sequence(1);
     TIntegers values;
@@ -167,8 +167,8 @@ int CmdLogosUpload(const TCliOptions& opt) {
     ReadModelOrFail();
     RequireLogoSlots();
     LoadLogoFiles(dir);
-    if (!LoadScreens(dir.path()))
-        ReadScreensFromDevice();
+    ReadScreensFromDevice();
+    LoadScreens(dir.path());
     QString refusal;
     if (!WriteLogos(&refusal))
         DeviceError(refusal.isEmpty() ? QStringLiteral("Error") : refusal);
