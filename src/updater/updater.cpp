@@ -4,6 +4,7 @@
 #include "link/transport.h"
 #include "settings/models.h"
 #include "shell/dialogs.h"
+#include "shell/paths.h"
 #include "updater/dfuoutput.h"
 
 #include <QCloseEvent>
@@ -12,10 +13,10 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QFont>
+#include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -23,12 +24,6 @@ namespace {
 
 constexpr int kReadIntervalMs = 100;
 constexpr int kBootPauseMs = 2000;
-
-// Base folder of the application's files.
-QString BaseFolder() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/DEVedazi");
-}
 
 QString ModelSubfolder(int id) {
     switch (id) {
@@ -67,7 +62,7 @@ public:
 } // namespace
 
 QString FirmwareFolder() {
-    return BaseFolder() + QStringLiteral("/Firmware");
+    return DataPath(QStringLiteral("Firmware"));
 }
 
 TUpdaterForm::TUpdaterForm(QWidget* parent) : QWidget(parent) {
@@ -122,6 +117,14 @@ void TUpdaterForm::BitBtnClick() {
     m_busy = false;
     BitBtn->setEnabled(true);
     if (m_closeWhenDone)
+        closeWindow();
+}
+
+// Closes the frame the window lives in: the child window of the main window, or itself.
+void TUpdaterForm::closeWindow() {
+    if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget()))
+        frame->close();
+    else
         close();
 }
 
@@ -129,8 +132,10 @@ QString TUpdaterForm::chooseFirmware() {
     m_dialogFolder = FirmwareFolder();
     if (PortOpen() && ReadModel())
         m_dialogFolder += ModelSubfolder(ModInfo.ID);
-    QString name = Dialogs::openFileName(this, QStringLiteral("Open"), m_dialogFolder,
-                                         QStringLiteral("Firmware File (*.dfu);;Any file (*.*)"));
+    const QString firmwareFilter = QStringLiteral("Firmware File (*.dfu)");
+    QString name =
+        Dialogs::openFileName(this, QStringLiteral("Open"), m_dialogFolder,
+                              firmwareFilter + QStringLiteral(";;Any file (*.*)"), firmwareFilter);
     if (name.isEmpty())
         return {};
     if (!QFileInfo::exists(name) && QFileInfo(name).suffix().isEmpty())

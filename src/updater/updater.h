@@ -38,6 +38,7 @@ protected:
 private:
     QString chooseFirmware();
     bool enterDfuMode();
+    void closeWindow();
     void runTool(const QString& firmware);
     void showOutput(TDfuOutput& output, const QByteArray& chunk);
     void finishRun(const QProcess& process, const TDfuOutput& output);

@@ -9,6 +9,8 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -192,8 +194,13 @@ private slots:
     }
 
     void closingDuringRunAsksAndStops() {
+        // Inside a multiple-document frame, as the main window shows it.
+        QMdiArea frame;
         QPointer<TUpdaterForm> form = new TUpdaterForm;
-        form->show();
+        QPointer<QMdiSubWindow> window = frame.addSubWindow(form);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        frame.show();
+        window->showMaximized();
         QString memo;
         connect(form->Memo, &QPlainTextEdit::textChanged, this,
                 [&] { memo = form->Memo->toPlainText(); });
@@ -204,12 +211,13 @@ private slots:
                 return;
             if (step == 0) {
                 Dialogs::setNextAnswer(QMessageBox::No);
-                QVERIFY(!form->close()); // kept: the update goes on
+                QVERIFY(!window->close()); // kept: the update goes on
                 step = 1;
             } else if (step == 1) {
-                QVERIFY(form->isVisible());
+                QVERIFY(form->isVisible() && window->isVisible());
                 Dialogs::setNextAnswer(QMessageBox::Yes);
-                QVERIFY(!form->close()); // not under the running tool: it closes afterwards
+                QVERIFY(!window->close()); // not under the running tool: it closes afterwards
+                QVERIFY(form->isVisible());
                 step = 2;
             }
         });
@@ -223,6 +231,7 @@ private slots:
                               "update again before unplugging it."));
         QVERIFY(!memo.contains("Download done."));
         QTRY_VERIFY(form.isNull()); // closed and deleted once the run was over
+        QTRY_VERIFY(window.isNull());
     }
 };
 
