@@ -150,8 +150,8 @@ void Device::buildTable() {
     addInts("LNRG", {0}, false);
     addInts("LATM", {0, 0, 0, 0, 65535, 0}, false);
     addInts("AERR", {0}, false);
-    addInts("PRT", {0, 0}, false);
-    addInts("EMU.COIL", {500}, false); // the coil's cold resistance in milliohm
+    addInts("PRT", {500, 22}, false);      // measured at power-up
+    addInts("EMU.COIL", {500, 22}, false); // the coil: cold resistance (milliohm), its temperature
     m_params.back().internal = true;
 }
 
@@ -175,11 +175,13 @@ void Device::applyModel(int id) {
 void Device::factoryReset() {
     const QByteArray version = find("VER")->textValue;
     const int id = m_model.id;
-    const QList<qint32> coil = find("EMU.COIL")->ints;
+    const QList<qint32> coil = find("EMU.COIL")->ints; // the coil is no setting
+    const QList<qint32> probe = find("PRT")->ints;
     m_version = version;
     m_model = modelFor(id);
     buildTable();
     find("EMU.COIL")->ints = coil;
+    find("PRT")->ints = probe;
     resetLive();
 }
 
@@ -375,7 +377,7 @@ bool Device::set(const QByteArray& name, const QByteArray& text, qint64 nowMs) {
     if (name == "PRT") { // the probe result also becomes the simulated coil
         if (write(name, text, nowMs, true) != WriteResult::Ok)
             return false;
-        find("EMU.COIL")->ints = {qMax<qint32>(1, get("PRT", 0))};
+        find("EMU.COIL")->ints = {qMax<qint32>(1, get("PRT", 0)), get("PRT", 1)};
         return true;
     }
     return write(name, text, nowMs, true) == WriteResult::Ok;

@@ -169,7 +169,8 @@ void Device::changeMainValue(int direction) {
 }
 
 void Device::measureCoil() {
-    find("PRT")->ints = {get("EMU.COIL", 0), static_cast<qint32>(std::lround(RoomTemp + m_heat))};
+    find("PRT")->ints = {get("EMU.COIL", 0),
+                         get("EMU.COIL", 1) + static_cast<qint32>(std::lround(m_heat))};
 }
 
 // Calibration happens with fully charged cells: the measurement is set to 4.2 V per cell.
@@ -217,8 +218,10 @@ QByteArray Device::liveList(const QByteArray& name) {
             list.append(cell);
         return joinNumbers(list);
     }
-    if (name == "ATM")
-        return joinNumbers(QList<qint32>(m_atm.begin(), m_atm.end()));
+    if (name == "ATM") {
+        const std::array<qint32, 6> atm = m_firing ? m_atm : idleAtm();
+        return joinNumbers(QList<qint32>(atm.begin(), atm.end()));
+    }
     if (name == "TEMP") {
         const double board = RoomTemp + 2 + m_heat + (m_firing ? m_fireSec * 2 : 0);
         m_peakTemp = std::max(m_peakTemp, board);

@@ -51,6 +51,10 @@ public:
     // The device's state, thread-safe. value() answers as "NAME?" would (the text after
     // "="), or an empty array for an unknown name.
     QByteArray value(const QByteArray& name) const;
+    // Sets a value from the host side: like a write over the wire, but read-only values are
+    // settable too ("VER"; "ID" switches the model; "PRT" also becomes the simulated coil),
+    // as are the values behind the scenes: "EMU.COIL" (the coil's cold resistance in milliohm
+    // and its temperature) and "EMU.CHARGE" (the cells' charge in 0.01 %).
     bool setValue(const QByteArray& name, const QByteArray& text);
     QStringList parameterNames() const; // every readable name, in catalogue order
     void resetToDefaults();             // the factory image (as "SRST")

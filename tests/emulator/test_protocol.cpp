@@ -261,10 +261,14 @@ void TestEmuProtocol::actions() {
     TDeviceEmulator emu(2);
     QVERIFY(emu.start());
     PtyClient c(emu.slavePath());
-    QCOMPARE(c.ask("PRT?"), QByteArray("PRT=0,0"));
-    QVERIFY(emu.setValue("PRT", "512,23")); // the coil the device will measure
+    QCOMPARE(c.ask("PRT?"), QByteArray("PRT=500,22"));
+    QVERIFY(emu.setValue("EMU.COIL", "650,19")); // another coil, measured on "PRT"
+    QCOMPARE(c.ask("PRT?"), QByteArray("PRT=500,22"));
     QCOMPARE(c.ask("PRT"), QByteArray("OK"));
-    QVERIFY(c.ask("PRT?").startsWith("PRT=512,"));
+    QCOMPARE(c.ask("PRT?"), QByteArray("PRT=650,19"));
+    QVERIFY(emu.setValue("PRT", "512,23")); // the coil and its last measurement at once
+    QCOMPARE(c.ask("PRT"), QByteArray("OK"));
+    QCOMPARE(c.ask("PRT?"), QByteArray("PRT=512,23"));
     QCOMPARE(c.ask("FLGS=97"), QByteArray("OK"));
     QCOMPARE(c.ask("MRST"), QByteArray("OK"));
     QCOMPARE(c.ask("FLGS?"), QByteArray("FLGS=97")); // a restart keeps the settings
