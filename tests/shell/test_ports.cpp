@@ -1,0 +1,147 @@
+// Port discovery and hot-plug through the main window: a fake sysfs tree whose device nodes
+// are symlinks to virtual devices, so that detection, opening, removal and arrival run
+// through the real serial code.
+
+#include "emulator/emulator.h"
+#include "link/ComPort.h"
+#include "shell/dialogs.h"
+#include "shellfixture.h"
+
+#include <QComboBox>
+#include <QtTest>
+
+#include <memory>
+#include <unistd.h>
+
+class TestPorts : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void autoOpensTheLastMatch();
+    void removalClosesOnlyTheOpenPort();
+    void pickingFromTheListConnects();
+    void unopenableChoice();
+    void permissionErrorTellsAboutTheRule();
+
+private:
+    std::unique_ptr<TDeviceEmulator> startEmu() {
+        auto emu = std::make_unique<TDeviceEmulator>(1);
+        if (!emu->start())
+            return nullptr;
+        return emu;
+    }
+    std::unique_ptr<ShellGround> m_ground;
+    std::unique_ptr<TDeviceEmulator> m_a, m_b;
+};
+
+void TestPorts::init() {
+    m_ground = std::make_unique<ShellGround>();
+    m_a = startEmu();
+    m_b = startEmu();
+    QVERIFY(m_a && m_b);
+}
+
+void TestPorts::cleanup() {
+    Dialogs::reset();
+    m_a.reset();
+    m_b.reset();
+    m_ground.reset();
+}
+
+void TestPorts::autoOpensTheLastMatch() {
+    m_ground->plug("ttyACM0", m_a->slavePath());
+    m_ground->plug("ttyUSB0", m_b->slavePath(), "0403", "6001"); // another device
+    m_ground->plug("ttyACM1", m_b->slavePath());
+    m_ground->writeAppSettings("<Root><General ComPort=\"auto\"/></Root>");
+    TMotherForm form(m_ground->options(true));
+    QCOMPARE(form.ComPort->DeviceName(), m_ground->devRoot() + "/ttyACM1");
+    QVERIFY(form.ComPort->Active());
+    QVERIFY(!form.demoActive());
+    QCOMPARE(form.ComPorts->currentText(), QString("auto")); // the text as the user left it
+    QStringList items;
+    for (int i = 0; i < form.ComPorts->count(); ++i)
+        items << form.ComPorts->itemText(i);
+    QCOMPARE(items, QStringList({"Auto", "ttyACM0", "ttyACM1", "ttyUSB0", "Demo"}));
+    QVERIFY(Dialogs::shownMessages().isEmpty());
+}
+
+void TestPorts::removalClosesOnlyTheOpenPort() {
+    m_ground->plug("ttyACM0", m_a->slavePath());
+    TMotherForm form(m_ground->options());
+    QVERIFY(form.ComPort->Active());
+    QCOMPARE(form.hotplugSource(), QString("poll"));
+
+    m_ground->plug("ttyACM5", m_b->slavePath(), "1a86", "7523");
+    m_ground->unplug("ttyACM5"); // some other port comes and goes
+    QTest::qWait(150);
+    QVERIFY(form.ComPort->Active());
+
+    m_ground->unplug("ttyACM0"); // node and symlink are gone before the event
+    QTRY_VERIFY(!form.ComPort->Active());
+    QCOMPARE(form.ComPorts->currentText(), QString("Auto"));
+
+    m_ground->plug("ttyACM2", m_b->slavePath()); // back, under another name
+    QTRY_VERIFY(form.ComPort->Active());
+    QCOMPARE(form.ComPort->DeviceName(), m_ground->devRoot() + "/ttyACM2");
+
+    // The removal event a kernel source would send names the node itself.
+    form.ComPortDeviceRemoved(form.ComPort, m_b->slavePath());
+    QVERIFY(!form.ComPort->Active());
+    QVERIFY(Dialogs::shownMessages().isEmpty());
+}
+
+void TestPorts::pickingFromTheListConnects() {
+    TMotherForm form(m_ground->options());
+    QVERIFY(!form.ComPort->Active());
+    const int demo = form.ComPorts->findText("Demo");
+    QVERIFY(demo > 0);
+    form.ComPorts->setCurrentIndex(demo);
+    QVERIFY(!form.ComPort->Active()); // programmatic change: nothing happens
+    emit form.ComPorts->activated(demo);
+    QVERIFY(form.demoActive());
+    QCOMPARE(form.ComPorts->currentText(), QString("Demo"));
+
+    // A device arrives: an explicit Demo stays.
+    m_ground->plug("ttyACM0", m_a->slavePath());
+    QTest::qWait(150);
+    QVERIFY(form.demoActive());
+
+    // Picking Auto moves to the device and lets the virtual one go.
+    emit form.ComPorts->activated(form.ComPorts->findText("Auto"));
+    QCOMPARE(form.ComPort->DeviceName(), m_ground->devRoot() + "/ttyACM0");
+    QVERIFY(form.demoDevice() == nullptr);
+}
+
+void TestPorts::unopenableChoice() {
+    m_ground->writeAppSettings("<Root><General ComPort=\"ttyNONE\"/></Root>");
+    Dialogs::setNextAnswer(QMessageBox::Ok);
+    TMotherForm form(m_ground->options());
+    QCOMPARE(Dialogs::shownMessages(), QStringList({"Cannot open communication port!"}));
+    QVERIFY(!form.ComPort->Active());
+    // Same name again (an arrival): the system's text, through the default error display.
+    Dialogs::setNextAnswer(QMessageBox::Ok);
+    form.ComPort->OnDeviceArrival(form.ComPort, "/dev/whatever");
+    QCOMPARE(Dialogs::shownMessages().size(), 2);
+    QVERIFY(Dialogs::shownMessages().at(1).contains("No such file"));
+}
+
+void TestPorts::permissionErrorTellsAboutTheRule() {
+    if (geteuid() == 0)
+        QSKIP("root opens any node");
+    const QString node = m_ground->devRoot() + "/ttyACM9";
+    QFile file(node);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QVERIFY(file.setPermissions(QFileDevice::Permissions()));
+    m_ground->writeAppSettings("<Root><General ComPort=\"ttyACM9\"/></Root>");
+    Dialogs::setNextAnswer(QMessageBox::Ok);
+    TMotherForm form(m_ground->options());
+    QCOMPARE(Dialogs::shownMessages().size(), 1);
+    const QString text = Dialogs::shownMessages().at(0);
+    QVERIFY(text.startsWith("Cannot open communication port!\n"));
+    QVERIFY(text.contains("70-devedazi.rules"));
+}
+
+QTEST_MAIN(TestPorts)
+#include "test_ports.moc"
