@@ -4,6 +4,7 @@
 #include "cli/clioutput.h"
 #include "cli/commands.h"
 #include "cli/monitorcsv.h"
+#include "link/ComPort.h"
 #include "link/transport.h"
 #include "monitor/monitor.h"
 #include "settings/settings.h"
@@ -62,6 +63,17 @@ void WaitGap() {
         Pause(StopCheckMs);
 }
 
+// One poll; a port error (the device gone) fails it like a lost link.
+bool Poll(QString& failure) {
+    failure = QStringLiteral("Error");
+    try {
+        return ReadMonitorData();
+    } catch (const EComError& e) {
+        failure = QStringLiteral("Error: %1").arg(e.message());
+        return false;
+    }
+}
+
 } // namespace
 
 int CmdMonitor(const TCliOptions& opt) {
@@ -69,6 +81,7 @@ int CmdMonitor(const TCliOptions& opt) {
     sink.Line(MonitorCsvHeader());
     int rows = 0;
     bool failed = false;
+    QString failure;
     while (!StopRequested() && (opt.count < 0 || rows < opt.count)) {
         if (rows > 0)
             WaitGap();
@@ -76,7 +89,7 @@ int CmdMonitor(const TCliOptions& opt) {
             break;
         const QString time = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
         // A failed poll's zeros are no measurement: the run ends without that row.
-        if (!ReadMonitorData()) {
+        if (!Poll(failure)) {
             failed = true;
             break;
         }
@@ -86,6 +99,6 @@ int CmdMonitor(const TCliOptions& opt) {
     // Rows already taken are kept also when the device is lost later on.
     sink.End(!failed || rows > 0);
     if (failed)
-        DeviceError();
+        DeviceError(failure);
     return ExitOk;
 }

@@ -29,10 +29,9 @@ public:
             if (f.open(QIODevice::WriteOnly))
                 f.write(initialState);
         }
-        m_proc.start(BuiltProgram("devedazi-emu"),
-                     QStringList{QStringLiteral("--trace"), m_trace, QStringLiteral("--state"),
-                                 m_state} +
-                         options);
+        m_proc.start(BuiltProgram("devedazi-emu"), QStringList{QStringLiteral("--trace"), m_trace,
+                                                               QStringLiteral("--state"), m_state} +
+                                                       options);
         QElapsedTimer clock;
         clock.start();
         while (!m_proc.canReadLine() && m_proc.state() != QProcess::NotRunning &&
@@ -67,8 +66,9 @@ public:
         const QList<QByteArray> all = f.readAll().split('\n');
         for (const QByteArray& line : all) {
             const QList<QByteArray> parts = line.split(' ');
-            if (parts.size() >= 3 && parts.at(1) == "RX")
-                lines.append(QString::fromLatin1(line.mid(parts.at(0).size() + 4)));
+            const QByteArray text = line.mid(parts.at(0).size() + 4).trimmed();
+            if (parts.size() >= 3 && parts.at(1) == "RX" && !text.isEmpty())
+                lines.append(QString::fromLatin1(text));
         }
         return lines;
     }
@@ -144,14 +144,13 @@ inline TRun RunCliOn(const TEmuProcess& emu, const QStringList& args) {
 
 // Every attribute of a settings file as "Section.key" -> value, read by python3's parser.
 inline QMap<QString, QString> XmlAttributes(const QString& path) {
-    const TRun r = RunProgram(
-        QStringLiteral("python3"),
-        {QStringLiteral("-c"),
-         QStringLiteral("import sys, xml.etree.ElementTree as E\n"
-                        "for s in E.parse(sys.argv[1]).getroot():\n"
-                        "    for k, v in s.attrib.items():\n"
-                        "        print(s.tag + '.' + k + '\\t' + v)\n"),
-         path});
+    const TRun r = RunProgram(QStringLiteral("python3"),
+                              {QStringLiteral("-c"),
+                               QStringLiteral("import sys, xml.etree.ElementTree as E\n"
+                                              "for s in E.parse(sys.argv[1]).getroot():\n"
+                                              "    for k, v in s.attrib.items():\n"
+                                              "        print(s.tag + '.' + k + '\\t' + v)\n"),
+                               path});
     QMap<QString, QString> values;
     const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     for (const QString& line : lines)
@@ -181,6 +180,5 @@ inline QByteArray ReadAll(const QString& path) {
 
 // Entries of a folder, hidden ones (temporary files) included.
 inline QStringList FolderEntries(const QString& path) {
-    return QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                                QDir::Name);
+    return QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }

@@ -119,7 +119,8 @@ void TestCliSettings::diffListsFieldsWithoutWriting() {
     QCOMPARE(same.out, QString());
 
     QByteArray text = ReadAll(file);
-    text.replace("<Profile5 name=\"PROFILE5\" mode=\"1\"", "<Profile5 name=\"PROFILE5\" mode=\"2\"");
+    text.replace("<Profile5 name=\"PROFILE5\" mode=\"1\"",
+                 "<Profile5 name=\"PROFILE5\" mode=\"2\"");
     // Values the 128x32 model doesn't hold are not compared: RGB colour, Par4 and Par5.
     text.replace("Color=\"31744\"", "Color=\"1\"");
     text.replace("Par5=\"14\"", "Par5=\"1\"");

@@ -1,0 +1,293 @@
+// devedazi-cli end to end: logos, screenshot, monitor CSV, device actions and raw send.
+
+#include "cli/clirunner.h"
+
+#include <QDateTime>
+#include <QTest>
+
+#include <csignal>
+
+namespace {
+
+QByteArray Line(char byte) {
+    return QByteArray(128, byte).toBase64();
+}
+
+// "LOGO[k]=..." lines for a state file.
+QByteArray LogoLine(int k, char byte) {
+    return "LOGO[" + QByteArray::number(k) + "]=" + Line(byte) + "\n";
+}
+
+bool MakePicture(const QString& path, const QStringList& drawing) {
+    return RunProgram("/usr/bin/convert", drawing + QStringList{path}).code == 0;
+}
+
+QStringList CsvLines(const QString& text) {
+    return text.split('\n', Qt::SkipEmptyParts);
+}
+
+const QStringList MonitorHeader = {
+    "time",       "Batt. Pack",   "Batt. Cell 1", "Batt. Cell 2", "Batt. Cell 3", "Batt. Level",
+    "Power",      "Power VW",     "Power TC",     "Temperature",  "Temp. Set",    "Temp. Peak",
+    "Voltage",    "Voltage Set",  "Current",      "Cold Ohms",    "Live Ohms",    "Board Temp.",
+    "Room Temp.", "Puffs",        "Time",         "Errors",       "Last Energy",  "Last Power",
+    "Last Temp.", "Last Voltage", "Last Current", "Last Resist.", "Last Time",    "Batt. Charge"};
+
+} // namespace
+
+class TestCliDevice : public QObject {
+    Q_OBJECT
+private slots:
+    void logosDownload();
+    void logosUpload();
+    void logosUploadRefusesIncompleteFolders();
+    void screenshot();
+    void monitorCsv();
+    void monitorStopsOnCtrlC();
+    void monitorKeepsRowsWhenTheDeviceIsLost();
+    void actions();
+    void destructiveActionsNeedConfirmation();
+    void send();
+};
+
+void TestCliDevice::logosDownload() {
+    // 128 x 32, column packing: line 0 is rows 0-7 of slot 1; line 5 is rows 8-15 of
+    // slot 2, where byte value 1 lights row 8 only.
+    TEmuProcess emu({"--model", "1"},
+                    LogoLine(0, '\xff') + LogoLine(5, '\x01') + "LSCR=1,2,3,0,0,0,0,35\n");
+    QVERIFY2(emu.ok(), qPrintable(emu.errors()));
+    QTemporaryDir dir;
+    const QString out = dir.filePath("logos/new");
+    const TRun r = RunCliOn(emu, {"logos", "download", out});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(FolderEntries(out),
+             (QStringList{"logo1.png", "logo2.png", "logo3.png", "logo4.png", "logo5.png",
+                          "logo6.png", "logo7.png", "logo8.png", "screens.csv"}));
+    QCOMPARE(PictureInfo(out + "/logo1.png"), QString("PNG 128x32 0.25"));
+    QCOMPARE(PictureInfo(out + "/logo1.png", "128x8+0+0"), QString("PNG 128x8 1"));
+    QCOMPARE(PictureInfo(out + "/logo2.png", "128x1+0+8"), QString("PNG 128x1 1"));
+    QCOMPARE(PictureInfo(out + "/logo2.png"), QString("PNG 128x32 0.03125"));
+    QCOMPARE(PictureInfo(out + "/logo3.png"), QString("PNG 128x32 0"));
+    QCOMPARE(QString::fromUtf8(ReadAll(out + "/screens.csv")),
+             QString("logo,screen,name\nlogo1.png,1,Welcome\nlogo2.png,2,Goodbye\n"
+                     "logo3.png,3,Fire\nlogo4.png,0,None\nlogo5.png,0,None\nlogo6.png,0,None\n"
+                     "logo7.png,0,None\nlogo8.png,35,Charge 100%\n"));
+    QVERIFY(emu.writes().isEmpty());
+}
+
+void TestCliDevice::logosUpload() {
+    // 128 x 64 with 4 slots of 8 lines each.
+    TEmuProcess emu({"--model", "2"}, "LSCR=5,6,7,8\n");
+    QVERIFY2(emu.ok(), qPrintable(emu.errors()));
+    QTemporaryDir dir;
+    const QString in = dir.path();
+    // Top half lit; a double-size white picture; black pictures as .bmp and .jpg.
+    QVERIFY(MakePicture(in + "/logo1.png", {"-size", "128x64", "xc:black", "-fill", "white",
+                                            "-draw", "rectangle 0,0 127,31"}));
+    QVERIFY(MakePicture(in + "/logo2.gif", {"-size", "256x128", "xc:white"}));
+    QVERIFY(MakePicture(in + "/logo3.bmp", {"-size", "128x64", "xc:black"}));
+    QVERIFY(MakePicture(in + "/logo4.jpg", {"-size", "128x64", "xc:black"}));
+    // Slot 3 keeps what the device has; a screen by name and one by code.
+    QVERIFY(WriteText(in + "/screens.csv", "logo,screen,name\nlogo1.png,,welcome\nlogo2.png,20\n"
+                                           "logo4.png,35,whatever\n"));
+    const TRun r = RunCliOn(emu, {"logos", "upload", in});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.err.trimmed(), QString("Done"));
+    QVERIFY(emu.received().contains("LRST"));
+
+    const auto state = emu.state();
+    QCOMPARE(state.value("LSCR"), QString("1,20,7,35"));
+    for (int k = 0; k < 32; ++k) {
+        const bool lit = k < 4 || (k >= 8 && k < 16);
+        QCOMPARE(state.value(QString("LOGO[%1]").arg(k)).toLatin1(), Line(lit ? '\xff' : 0));
+    }
+}
+
+void TestCliDevice::logosUploadRefusesIncompleteFolders() {
+    TEmuProcess emu({"--model", "2"});
+    QVERIFY2(emu.ok(), qPrintable(emu.errors()));
+    QTemporaryDir dir;
+    QVERIFY(MakePicture(dir.filePath("logo1.png"), {"-size", "128x64", "xc:black"}));
+    QVERIFY(MakePicture(dir.filePath("logo2.png"), {"-size", "128x64", "xc:black"}));
+    QVERIFY(MakePicture(dir.filePath("logo3.png"), {"-size", "128x64", "xc:black"}));
+    TRun r = RunCliOn(emu, {"logos", "upload", dir.path()});
+    QCOMPARE(r.code, 2);
+    QVERIFY2(r.err.contains("logo4"), qPrintable(r.err));
+
+    QVERIFY(WriteText(dir.filePath("logo4.png"), "not a picture"));
+    QCOMPARE(RunCliOn(emu, {"logos", "upload", dir.path()}).code, 2);
+    QVERIFY(MakePicture(dir.filePath("logo4.png"), {"-size", "128x64", "xc:black"}));
+    QVERIFY(WriteText(dir.filePath("screens.csv"), "logo1.png,Nowhere\n"));
+    QCOMPARE(RunCliOn(emu, {"logos", "upload", dir.path()}).code, 2);
+    QCOMPARE(RunCliOn(emu, {"logos", "upload", dir.filePath("none")}).code, 2);
+    QVERIFY(emu.writes().isEmpty());
+    QVERIFY(!emu.received().contains("LRST"));
+}
+
+void TestCliDevice::screenshot() {
+    QTemporaryDir dir;
+    {
+        TEmuProcess emu({"--model", "2", "--busy", "2"});
+        QVERIFY2(emu.ok(), qPrintable(emu.errors()));
+        QCOMPARE(RunCliOn(emu, {"screenshot", dir.filePath("a.png"), "--zoom", "3"}).code, 0);
+        QVERIFY(PictureInfo(dir.filePath("a.png")).startsWith("PNG 384x192 "));
+        QCOMPARE(RunCliOn(emu, {"screenshot", "--zoom=2", dir.filePath("b.gif")}).code, 0);
+        QVERIFY(PictureInfo(dir.filePath("b.gif")).startsWith("GIF 256x128 "));
+        QCOMPARE(RunCliOn(emu, {"screenshot", dir.filePath("c.jpg")}).code, 0);
+        QVERIFY(PictureInfo(dir.filePath("c.jpg")).startsWith("JPEG 128x64 "));
+        // The colour picture is not all black.
+        QVERIFY(PictureInfo(dir.filePath("a.png")).section(' ', 2).toDouble() > 0);
+
+        const int before = emu.received().size();
+        QCOMPARE(RunCliOn(emu, {"screenshot", dir.filePath("d.tif")}).code, 2);
+        QCOMPARE(emu.received().size(), before);
+    }
+    {
+        TEmuProcess emu({"--model", "1"});
+        QVERIFY2(emu.ok(), qPrintable(emu.errors()));
+        QCOMPARE(RunCliOn(emu, {"screenshot", dir.filePath("e.bmp")}).code, 0);
+        QVERIFY(PictureInfo(dir.filePath("e.bmp")).contains(QRegularExpression("^BMP3? 128x32 ")));
+    }
+    {
+        TEmuProcess emu({"--model", "2", "--disappear-after", "5"});
+        QVERIFY2(emu.ok(), qPrintable(emu.errors()));
+        QCOMPARE(RunCliOn(emu, {"screenshot", dir.filePath("f.png")}).code, 1);
+    }
+    QCOMPARE(FolderEntries(dir.path()), (QStringList{"a.png", "b.gif", "c.jpg", "e.bmp"}));
+}
+
+void TestCliDevice::monitorCsv() {
+    // One cell; a firing in progress with no coil temperature; profile 3 active.
+    TEmuProcess emu({"--model", "3"}, "PROF=2\nPPAR[2]=375,255,300,215\nLATM=360,480,750,270,"
+                                      "65535,1250\nAERR=255\n");
+    QVERIFY2(emu.ok(), qPrintable(emu.errors()));
+    QTemporaryDir dir;
+    const QString file = dir.filePath("m.csv");
+    const TRun r = RunCliOn(emu, {"monitor", "--count", "2", "--output", file});
+    QCOMPARE(r.code, 0);
+    QVERIFY(r.out.isEmpty());
+    const QStringList lines = CsvLines(QString::fromUtf8(ReadAll(file)));
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines.at(0).split(','), MonitorHeader);
+    for (int i = 1; i < 3; ++i) {
+        const QStringList row = lines.at(i).split(',');
+        QCOMPARE(row.size(), 30);
+        const QDateTime time = QDateTime::fromString(row.at(0), Qt::ISODateWithMs);
+        QVERIFY2(time.isValid() && qAbs(time.secsTo(QDateTime::currentDateTimeUtc())) < 60,
+                 qPrintable(row.at(0)));
+        const auto col = [&](const char* name) { return row.at(MonitorHeader.indexOf(name)); };
+        QCOMPARE(col("Batt. Cell 2"), QString("0.00")); // a one-cell model has no cell 2
+        QCOMPARE(col("Power VW"), QString("25.5"));
+        QCOMPARE(col("Temp. Set"), QString("215"));
+        QCOMPARE(col("Voltage Set"), QString("3.75"));
+        QCOMPARE(col("Last Voltage"), QString("3.60"));
+        QCOMPARE(col("Last Resist."), QString("0.480"));
+        QCOMPARE(col("Last Current"), QString("7.50"));
+        QCOMPARE(col("Last Power"), QString("27.0"));
+        QCOMPARE(col("Last Temp."), QString()); // shown as missing
+        QCOMPARE(col("Last Time"), QString("1.250"));
+        QCOMPARE(col("Errors"), QString("255"));
+        // Not firing: the live values are shown as missing.
+        QCOMPARE(col("Power"), QString());
+        QCOMPARE(col("Voltage"), QString());
+        QCOMPARE(col("Current"), QString());
+        QCOMPARE(col("Time"), QString());
+    }
+    // Standard output without --output.
+    const TRun out = RunCliOn(emu, {"monitor", "--count=1"});
+    QCOMPARE(out.code, 0);
+    QCOMPARE(CsvLines(out.out).size(), 2);
+    QCOMPARE(CsvLines(out.out).at(0).split(','), MonitorHeader);
+}
+
+void TestCliDevice::monitorStopsOnCtrlC() {
+    TEmuProcess emu;
+    QVERIFY2(emu.ok(), qPrintable(emu.errors()));
+    QProcess cli;
+    cli.start(BuiltProgram("devedazi-cli"), {"--port", emu.pty(), "monitor"});
+    QElapsedTimer clock;
+    clock.start();
+    QByteArray out;
+    while (out.count('\n') < 3 && clock.elapsed() < 20000) {
+        cli.waitForReadyRead(100);
+        out += cli.readAllStandardOutput();
+    }
+    QVERIFY(out.count('\n') >= 3);
+    ::kill(pid_t(cli.processId()), SIGINT);
+    QVERIFY(cli.waitForFinished(10000));
+    QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(cli.exitCode(), 0);
+    out += cli.readAllStandardOutput();
+    QVERIFY(out.endsWith('\n'));
+}
+
+void TestCliDevice::monitorKeepsRowsWhenTheDeviceIsLost() {
+    // A poll is 13 requests: the second poll loses the device.
+    TEmuProcess emu({"--disappear-after", "20"});
+    QVERIFY2(emu.ok(), qPrintable(emu.errors()));
+    QTemporaryDir dir;
+    const QString file = dir.filePath("m.csv");
+    const TRun r = RunCliOn(emu, {"monitor", "--count", "5", "--output", file});
+    QCOMPARE(r.code, 1);
+    QCOMPARE(CsvLines(QString::fromUtf8(ReadAll(file))).size(), 2);
+    QCOMPARE(FolderEntries(dir.path()), QStringList{"m.csv"});
+
+    // Lost before the first row: no file at all.
+    TEmuProcess gone({"--disappear-after", "3"});
+    QVERIFY2(gone.ok(), qPrintable(gone.errors()));
+    QCOMPARE(RunCliOn(gone, {"monitor", "--output", dir.filePath("n.csv")}).code, 1);
+    QCOMPARE(FolderEntries(dir.path()), QStringList{"m.csv"});
+}
+
+void TestCliDevice::actions() {
+    TEmuProcess emu;
+    QVERIFY2(emu.ok(), qPrintable(emu.errors()));
+    QCOMPARE(RunCliOn(emu, {"keys", "--fire", "1500"}).code, 0);
+    QCOMPARE(RunCliOn(emu, {"keys", "--plus"}).code, 0);
+    QCOMPARE(RunCliOn(emu, {"--quiet", "keys", "--minus"}).code, 0);
+    QCOMPARE(emu.writes(), (QStringList{"KEYS=1500,0,0", "KEYS=0,0,100", "KEYS=0,100,0"}));
+
+    const TRun coil = RunCliOn(emu, {"measure-coil"});
+    QCOMPARE(coil.code, 0);
+    QVERIFY2(QRegularExpression("^Cold Ohms: \\d+\\.\\d{3} \u03A9\nTemperature: -?\\d+ \u00B0C\n$")
+                 .match(coil.out)
+                 .hasMatch(),
+             qPrintable(coil.out));
+    QVERIFY(emu.received().contains("PRT"));
+
+    QCOMPARE(RunCliOn(emu, {"soft-reset"}).code, 0);
+    QCOMPARE(emu.received().last(), QString("MRST"));
+}
+
+void TestCliDevice::destructiveActionsNeedConfirmation() {
+    TEmuProcess emu;
+    QVERIFY2(emu.ok(), qPrintable(emu.errors()));
+    // No terminal to ask on and no --yes: nothing is sent.
+    TRun r = RunCliOn(emu, {"reset-settings"});
+    QCOMPARE(r.code, 2);
+    QVERIFY(r.err.contains("Reset Mod settings to default values?"));
+    r = RunCliOn(emu, {"calibrate"});
+    QCOMPARE(r.code, 2);
+    QVERIFY(r.err.contains("Calibrate Batteries at 4.2V?"));
+    QVERIFY(emu.received().isEmpty());
+
+    QCOMPARE(RunCliOn(emu, {"--yes", "reset-settings"}).code, 0);
+    QCOMPARE(RunCliOn(emu, {"calibrate", "-y"}).code, 0);
+    QCOMPARE(emu.received(), (QStringList{"SRST", "MRST", "BCAL"}));
+}
+
+void TestCliDevice::send() {
+    TEmuProcess emu({"--error-for", "PROF"});
+    QVERIFY2(emu.ok(), qPrintable(emu.errors()));
+    TRun r = RunCliOn(emu, {"send", "ver?"});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QString("VER=1.5.1\n"));
+    r = RunCliOn(emu, {"send", "PROF?"});
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.out, QString("ERROR\n"));
+    QCOMPARE(RunCliOn(emu, {"send", QString(256, 'A')}).code, 2);
+    QCOMPARE(emu.received(), (QStringList{"VER?", "PROF?"}));
+}
+
+QTEST_GUILESS_MAIN(TestCliDevice)
+#include "test_cli_device.moc"
