@@ -289,8 +289,9 @@ void TComPort::WriteAnsiChar(char c) {
 void TComPort::WriteAnsiLine(const QByteArray& line) {
     if (!Active())
         raisePort(kClosedPort);
-    m_backend->write(line.constData(), line.size());
-    m_backend->write("\r", 1);
+    // One write of the line and its carriage return: the same bytes on the wire, but the
+    // device sees the request in one piece instead of waking up twice.
+    m_backend->write((line + '\r').constData(), line.size() + 1);
 }
 
 void TComPort::EnumComDevicesFromRegistry(QStringList& list) {

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <ctime>
 #include <limits>
+#include <sys/prctl.h>
 
 TComPort* ComPort = nullptr;
 bool LinkLost = false;
@@ -185,19 +186,16 @@ TProgress& ProgressBar() {
     return progress;
 }
 
-// Sleeps to an absolute deadline, so a signal or an early wake-up does not shorten the
-// pause and the timer slack is the only overshoot.
+// Sleeps to an absolute deadline on the monotonic clock: a signal does not shorten the
+// pause, and the wake-up latency is the only overshoot.
 void Pause(int ms) {
     if (ms <= 0)
         return;
-    timespec deadline{};
-    clock_gettime(CLOCK_MONOTONIC, &deadline);
-    deadline.tv_sec += ms / 1000;
-    deadline.tv_nsec += long(ms % 1000) * 1'000'000;
-    if (deadline.tv_nsec >= 1'000'000'000) {
-        deadline.tv_nsec -= 1'000'000'000;
-        ++deadline.tv_sec;
-    }
+    // The default 50 us timer slack would be added to every pause of a transfer.
+    static thread_local const bool precise = prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL) == 0;
+    Q_UNUSED(precise);
+    const qint64 deadlineNs = monotonicNs() + qint64(ms) * 1'000'000;
+    const timespec deadline{time_t(deadlineNs / 1'000'000'000), long(deadlineNs % 1'000'000'000)};
     while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
     }
 }

@@ -211,8 +211,8 @@ void TestComPort::secondWriteWaitsForFirst() {
     TComPort port;
     port.setDeviceName(pty.slave());
     port.setActive(true);
-    // More than the kernel takes at once: the first write leaves a remainder behind and the
-    // carriage return has to wait until the device has read it.
+    // More than the kernel takes at once: the line returns with a remainder still pending,
+    // and the next write has to wait until the device has read it.
     const QByteArray big(1 << 20, 'x');
     std::atomic<bool> draining = false;
     QByteArray got;
@@ -222,11 +222,14 @@ void TestComPort::secondWriteWaitsForFirst() {
         got = pty.receive(500);
     });
     port.WriteAnsiLine(big);
+    const bool returnedAtOnce = !draining;
+    port.WriteAnsiChar('!');
     const bool waited = draining;
     device.join();
+    QVERIFY(returnedAtOnce);
     QVERIFY(waited);
-    QCOMPARE(got.size(), big.size() + 1);
-    QVERIFY(got == big + '\r');
+    QCOMPARE(got.size(), big.size() + 2);
+    QVERIFY(got == big + "\r!");
 }
 
 void TestComPort::deviceVanishes() {
