@@ -75,8 +75,8 @@ void MakeDeviceDistinct(TDeviceEmulator& emu) {
             name.startsWith("LOGO") || name.startsWith("SCR") || name == "ATM" || name == "LATM" ||
             name == "TEMP" || name == "BVLT" || name == "BPER" || name == "AERR" || name == "LNRG")
             continue;
-        if (name.startsWith("PNAM")) {
-            QVERIFY(emu.setValue(name, "N=" + name.mid(5, 1) + ",x"));
+        if (name.startsWith("PNAM")) { // "=" and "," inside, and one empty name
+            QVERIFY(emu.setValue(name, name == "PNAM[3]" ? "" : "N=" + name.mid(5, 1) + ",x"));
             continue;
         }
         QList<qint32> values = Ints(emu.value(name));
@@ -141,6 +141,8 @@ private slots:
         QCOMPARE(Settings.Version, QString("1.5.1"));
         CompareWithDevice(link.emu(), Settings);
         QCOMPARE(Settings.flags, 0x7FFF0000 | 96 | 1);
+        QCOMPARE(Settings.profile[3].name, QString());
+        QCOMPARE(Settings.profile[2].name, QString("N=2,x"));
         QCOMPARE(Settings.battCal, before.battCal);
         for (int k = ModInfo.numLogo; k < 8; ++k)
             QCOMPARE(Settings.logoScreen[k], 77);
