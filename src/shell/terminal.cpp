@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTextCursor>
 #include <QVBoxLayout>
 #include <QValidator>
 
@@ -80,7 +82,7 @@ void TTerminalForm::CommandKeyPress() {
 
 void TTerminalForm::BitBtnClick() {
     const QString text = Command->text();
-    Memo->appendPlainText(text);
+    appendLine(text);
     if (ComPort != nullptr && ComPort->Active()) {
         // The window does not answer while the device talks; show the echo first.
         Memo->viewport()->repaint();
@@ -96,7 +98,7 @@ void TTerminalForm::showExchange(const TTerminalExchange& exchange) {
     if (exchange.cutShort) {
         if (!exchange.partial.isEmpty())
             appendReceived(exchange.partial);
-        Memo->appendPlainText(QStringLiteral("[stopped reading: the device did not pause]"));
+        appendLine(QStringLiteral("[stopped reading: the device did not pause]"));
     }
     if (!exchange.error.isEmpty())
         Dialogs::error(this, exchange.error);
@@ -110,5 +112,15 @@ void TTerminalForm::appendReceived(const QByteArray& line) {
         text.remove(0, 1);
     if (text.endsWith(QLatin1Char('\r')))
         text.chop(1);
-    Memo->appendPlainText(text);
+    appendLine(text);
+}
+
+// A new last line, also an empty one (which appendPlainText would merge into an empty log).
+void TTerminalForm::appendLine(const QString& text) {
+    QTextCursor cursor(Memo->document());
+    cursor.movePosition(QTextCursor::End);
+    if (m_lines++ > 0)
+        cursor.insertBlock();
+    cursor.insertText(text);
+    Memo->verticalScrollBar()->setValue(Memo->verticalScrollBar()->maximum());
 }

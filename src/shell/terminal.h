@@ -29,4 +29,7 @@ private:
     void createPanel();
     void showExchange(const TTerminalExchange& exchange);
     void appendReceived(const QByteArray& line);
+    void appendLine(const QString& text);
+
+    int m_lines = 0; // lines in the log
 };
