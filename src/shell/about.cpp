@@ -30,10 +30,11 @@ TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent) {
     AppName->setGeometry(136, 20, 256, 28);
 
     Copyright = new QLabel(QStringLiteral("Configuration tool for USB box mods.\n"
-                                          "Copyright \u00a9 2026 the DEVedazi developers."),
+                                          "Copyright \u00a9 2026 DEVedazi developers."),
                            this);
     Copyright->setObjectName(QStringLiteral("Copyright"));
-    Copyright->setGeometry(136, 56, 256, 40);
+    Copyright->setWordWrap(true);
+    Copyright->setGeometry(136, 56, 256, 44);
 
     Site = new QLabel(QStringLiteral("Official Site"), this);
     Site->setObjectName(QStringLiteral("Site"));

@@ -1,0 +1,67 @@
+// The windows as a user sees them, on the virtual device: the main window with its
+// product picture, the terminal in use, the About window. With DEVEDAZI_SHOTS set to a
+// folder, the pictures are saved there as PNG files for a look by eye.
+
+#include "shell/about.h"
+#include "shell/dialogs.h"
+#include "shell/terminal.h"
+#include "shellfixture.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QtTest>
+
+class TestLook : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() { Dialogs::reset(); }
+    void windowsOnTheVirtualDevice();
+
+private:
+    static void keep(const QPixmap& picture, const QString& name) {
+        const QString dir = qEnvironmentVariable("DEVEDAZI_SHOTS");
+        if (!dir.isEmpty())
+            picture.save(dir + "/" + name);
+    }
+};
+
+void TestLook::windowsOnTheVirtualDevice() {
+    ShellGround ground;
+    TMotherForm form(ground.options(true));
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QCOMPARE(form.ComPorts->currentText(), QString("Demo"));
+
+    // The product picture sits at the top right of the empty workspace.
+    const QPixmap empty = form.grab();
+    keep(empty, "main.png");
+    const QPoint logo = form.Logo->mapTo(&form, form.Logo->rect().center());
+    QVERIFY(logo.x() > form.width() - 200);
+    QVERIFY(empty.toImage().pixelColor(logo) !=
+            empty.toImage().pixelColor(logo.x() - 300, logo.y()));
+
+    QTest::mouseClick(form.BitBtn4, Qt::LeftButton);
+    auto* terminal = qobject_cast<TTerminalForm*>(form.mdiChild("TerminalForm"));
+    QVERIFY(terminal);
+    for (const char* command : {"ver?", "id?", "pnam[0]?"}) {
+        QTest::keyClicks(terminal->Command, command);
+        QTest::keyClick(terminal->Command, Qt::Key_Return);
+    }
+    QTest::keyClicks(terminal->Command, "volt?");
+    QCOMPARE(terminal->Memo->toPlainText().split('\n').mid(0, 4),
+             QStringList({"VER?", "VER=1.5.1", "ID?", "ID=4"}));
+    keep(form.grab(), "terminal.png");
+
+    form.AboutForm->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.AboutForm));
+    QCOMPARE(form.AboutForm->AppName->text(), QString("DEVedazi v1.5.1 build 135"));
+    keep(form.AboutForm->grab(), "about.png");
+    form.AboutForm->close();
+}
+
+QTEST_MAIN(TestLook)
+#include "test_look.moc"
