@@ -111,12 +111,14 @@ public:
         m_inputPos = 0;
         if (tcflush(m_fd, TCIFLUSH) != 0)
             raiseSystem(errno);
+        checkHangUp();
     }
 
     void purgeOutput() {
         m_pending.clear();
         if (tcflush(m_fd, TCOFLUSH) != 0)
             raiseSystem(errno);
+        checkHangUp();
     }
 
     quint8 readByte() {
@@ -141,6 +143,13 @@ private:
             raiseSystem(errno);
         if (tcflush(fd, TCIFLUSH) != 0 || tcflush(fd, TCOFLUSH) != 0)
             raiseSystem(errno);
+    }
+
+    // A pty whose other side has gone still accepts tcflush; its hang-up flag tells.
+    void checkHangUp() const {
+        pollfd p{m_fd, 0, 0};
+        if (poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
+            raiseSystem(EIO);
     }
 
     static void configure(int fd) {

@@ -246,7 +246,10 @@ void TestComPort::deviceVanishes() {
         QCOMPARE(e.message(), systemText(EIO));
     }
     QVERIFY_THROWS_EXCEPTION(EComError, port.WriteAnsiLine("VER?"));
+    QVERIFY_THROWS_EXCEPTION(EComError, port.WriteAnsiChar('\r'));
     QVERIFY_THROWS_EXCEPTION(EComError, port.ReadAnsiLine());
+    QVERIFY_THROWS_EXCEPTION(EComError, port.PurgeInput());
+    QVERIFY_THROWS_EXCEPTION(EComError, port.PurgeOutput());
     QVERIFY(port.Active()); // kept until somebody closes it
     port.setActive(false);
     QVERIFY(!port.Active());
