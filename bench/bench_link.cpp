@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -84,6 +85,9 @@ int main(int argc, char** argv) {
     std::printf("%d ReadInts (%s): median %.1f ms, floor %.0f ms, ratio %.4f (best %.4f)\n", kReads,
                 LinkLost ? "FAILED" : "ok", median, kFloorMs, median / kFloorMs,
                 times.first() / kFloorMs);
+    QFile load(QStringLiteral("/proc/loadavg"));
+    if (load.open(QIODevice::ReadOnly)) // the figures drift with the machine's load
+        std::printf("load average: %s", load.readLine().constData());
     ComPort = nullptr;
     port.setActive(false);
     emu.stop();
