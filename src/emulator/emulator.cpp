@@ -106,7 +106,7 @@ public:
     QByteArray in;
     QByteArray out;
     std::deque<TEmuPending> pending;
-    int requests = 0;
+    int requests = 0; // under mtx
     QHash<QByteArray, int> busyGiven;
     bool babbling = false;
     qint64 nextBabbleNs = 0;
@@ -435,6 +435,7 @@ void TDeviceEmulator::setFaults(const TEmuFaults& faults) {
     {
         std::lock_guard lock(d->mtx);
         d->faults = faults;
+        d->requests = 0; // silentAfter and disappearAfter count from here
     }
     d->wake();
 }

@@ -59,7 +59,8 @@ public:
     QStringList parameterNames() const; // every readable name, in catalogue order
     void resetToDefaults();             // the factory image (as "SRST")
 
-    // Faults: set before or while serving.
+    // Faults: set before or while serving. The request counts of silentAfter and
+    // disappearAfter start at each setFaults().
     void setFaults(const TEmuFaults& faults);
     TEmuFaults faults() const;
 

@@ -96,6 +96,10 @@ void TestEmuFaults::silence() {
     for (const auto& e : trace)
         received += e.received && !e.line.isEmpty();
     QCOMPARE(received, 4); // still heard and traced
+    f.silentAfter = 1;     // counting starts again with the new faults
+    emu.setFaults(f);
+    QCOMPARE(c.ask("ID?"), QByteArray("ID=1"));
+    QVERIFY(c.ask("ID?", 100).isEmpty());
 }
 
 void TestEmuFaults::answerDelay() {
