@@ -55,6 +55,7 @@ void closeFd(int& fd) {
 constexpr qsizetype MaxLine = 4096;     // longer input without CR is dropped
 constexpr qint64 BabbleGapNs = 3000000; // one chunk every 3 ms, about the serial line's rate
 constexpr qsizetype BabbleChunk = 32;
+constexpr qsizetype MaxTrace = 200000; // trace entries kept in memory
 constexpr qsizetype MaxQueued = 65536; // output kept while nobody reads
 
 } // namespace
@@ -115,6 +116,8 @@ public:
 };
 
 void TDeviceEmulatorPrivate::addTrace(qint64 nowNs, bool received, const QByteArray& line) {
+    if (traceList.size() >= MaxTrace) // a long demo run must not grow without bound
+        traceList.remove(0, MaxTrace / 2);
     traceList.append({nowNs, received, line});
     if (traceFile) {
         const qint64 rel = nowNs - startNs;

@@ -64,7 +64,7 @@ public:
     void setFaults(const TEmuFaults& faults);
     TEmuFaults faults() const;
 
-    // Every line that crossed the wire.
+    // Every line that crossed the wire (in memory the last 100000 to 200000 of them).
     QList<TEmuTraceEntry> trace() const;
     void clearTrace();
     bool setTraceFile(const QString& path);
