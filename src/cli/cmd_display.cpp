@@ -142,6 +142,8 @@ void LoadLogoFiles(const QDir& dir) {
 
 int CmdLogosDownload(const TCliOptions& opt) {
     const QString dirName = opt.args.at(0);
+    if (QFileInfo::exists(dirName) && !QFileInfo(dirName).isDir())
+        UsageError(QStringLiteral("%1 is not a folder").arg(dirName));
     ReadModelOrFail();
     RequireLogoSlots();
     QString refusal;
@@ -181,6 +183,8 @@ int CmdScreenshot(const TCliOptions& opt) {
     if (PictureFormatOf(path) == TPictureFormat::None)
         UsageError(
             QStringLiteral("%1: the picture type must be .png, .bmp, .jpg or .gif").arg(path));
+    if (!QFileInfo(path).absoluteDir().exists())
+        UsageError(QStringLiteral("No folder %1").arg(QFileInfo(path).absolutePath()));
     ReadModelOrFail();
     QString refusal;
     if (!ReadScreen(&refusal))

@@ -140,6 +140,7 @@ void TestCliDevice::screenshot() {
 
         const int before = emu.received().size();
         QCOMPARE(RunCliOn(emu, {"screenshot", dir.filePath("d.tif")}).code, 2);
+        QCOMPARE(RunCliOn(emu, {"screenshot", dir.filePath("no/g.png")}).code, 2);
         QCOMPARE(emu.received().size(), before);
     }
     {
