@@ -45,20 +45,10 @@ void TestModels::selectModel() {
     QCOMPARE(ModInfo.ID, 7);
     QCOMPARE(ModInfo.name, QStringLiteral("Zedo Dizerado"));
     QVERIFY(ModInfo.rgbColor);
-    SelectModel(-1);
-    QCOMPARE(ModInfo.ID, -1);
-    QCOMPARE(ModInfo.numLogo, 4);
     SelectModel(0);
     QCOMPARE(ModInfo.name, QStringLiteral("Unknown Device"));
     QCOMPARE(ModInfo.numLogo, 0);
     QCOMPARE(ModInfo.scrHeight, 32);
-    SelectModel(5);
-    QCOMPARE(ModInfo.name, QStringLiteral("Dozore Duo-3"));
-    QCOMPARE(ModInfo.numBatt, 3);
-    QVERIFY(!ModInfo.rgbColor);
-    SelectModel(3);
-    QCOMPARE(ModInfo.numBatt, 1);
-    QVERIFY(!ModInfo.scrColor);
 }
 
 void TestModels::compareVersions_data() {
