@@ -107,7 +107,7 @@ void TUpdaterForm::BitBtnClick() {
     try {
         const QString firmware = chooseFirmware();
         if (!firmware.isEmpty() && enterDfuMode() && !m_closeWhenDone)
-            runTool(firmware);
+            runDfuTool(firmware);
     } catch (const EComError& e) {
         if (self)
             Dialogs::error(this, e.message());
@@ -164,14 +164,19 @@ bool TUpdaterForm::enterDfuMode() {
     return true;
 }
 
-void TUpdaterForm::runTool(const QString& firmware) {
-    TDfuOutcome outcome;
+void TUpdaterForm::runDfuTool(const QString& firmware) {
     const TDfuTool tool = FindDfuTool(QCoreApplication::applicationDirPath(), firmware);
-    if (!tool.found()) {
-        outcome.toolFound = false;
-        Memo->appendPlainText(DfuOutcomeText(outcome));
+    if (tool.found()) {
+        RunToolToMemo(tool.program, tool.arguments, Memo);
         return;
     }
+    TDfuOutcome outcome;
+    outcome.toolFound = false;
+    Memo->appendPlainText(DfuOutcomeText(outcome));
+}
+
+void TUpdaterForm::RunToolToMemo(const QString& tool, const QStringList& arguments,
+                                 QPlainTextEdit* memo) {
     ProgressBar().SetMax(100);
     ProgressBar().SetPosition(0);
 
@@ -182,7 +187,7 @@ void TUpdaterForm::runTool(const QString& firmware) {
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.setStandardInputFile(QProcess::nullDevice());
     timer.setInterval(kReadIntervalMs);
-    connect(&timer, &QTimer::timeout, this, [&] { showOutput(output, process.readAll()); });
+    connect(&timer, &QTimer::timeout, this, [&] { showOutput(output, process.readAll(), memo); });
     connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
     connect(&process, &QProcess::errorOccurred, &loop, [&](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart)
@@ -193,7 +198,7 @@ void TUpdaterForm::runTool(const QString& firmware) {
     m_process = &process;
     m_loop = &loop;
     m_stopRequested = false;
-    process.start(tool.program, tool.arguments);
+    process.start(tool, arguments);
     timer.start();
     if (process.state() != QProcess::NotRunning || process.error() != QProcess::FailedToStart)
         loop.exec();
@@ -209,20 +214,21 @@ void TUpdaterForm::runTool(const QString& firmware) {
 
     output.feed(process.readAll());
     output.finish();
-    showOutput(output, {});
-    finishRun(process, output);
+    showOutput(output, {}, memo);
+    finishRun(process, output, memo);
 }
 
-void TUpdaterForm::showOutput(TDfuOutput& output, const QByteArray& chunk) {
+void TUpdaterForm::showOutput(TDfuOutput& output, const QByteArray& chunk, QPlainTextEdit* memo) {
     output.feed(chunk);
     const QStringList lines = output.takeLines();
     for (const QString& line : lines)
-        Memo->appendPlainText(line);
+        memo->appendPlainText(line);
     if (output.percent() >= 0 && output.percent() != ProgressBar().Position())
         ProgressBar().SetPosition(output.percent());
 }
 
-void TUpdaterForm::finishRun(const QProcess& process, const TDfuOutput& output) {
+void TUpdaterForm::finishRun(const QProcess& process, const TDfuOutput& output,
+                             QPlainTextEdit* memo) {
     TDfuOutcome outcome;
     outcome.started = process.error() != QProcess::FailedToStart;
     outcome.startError = process.errorString();
@@ -235,7 +241,7 @@ void TUpdaterForm::finishRun(const QProcess& process, const TDfuOutput& output) 
     if (text.isEmpty())
         ProgressBar().SetPosition(0);
     else
-        Memo->appendPlainText(text);
+        memo->appendPlainText(text);
 }
 
 void TUpdaterForm::closeEvent(QCloseEvent* event) {

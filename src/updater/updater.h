@@ -3,6 +3,7 @@
 // on a firmware file, showing the tool's output as it arrives.
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 class QCloseEvent;
@@ -32,6 +33,12 @@ public slots:
     // The whole update; returns when the tool has ended (or the dialog was cancelled).
     void BitBtnClick();
 
+public:
+    // Runs the tool (no shell: each argument reaches it as it is) with its standard output
+    // and error merged into the memo, read every 100 ms while the window stays usable.
+    // Returns when the tool has ended; a failed run ends the memo with a line saying why.
+    void RunToolToMemo(const QString& tool, const QStringList& arguments, QPlainTextEdit* memo);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -39,9 +46,9 @@ private:
     QString chooseFirmware();
     bool enterDfuMode();
     void closeWindow();
-    void runTool(const QString& firmware);
-    void showOutput(TDfuOutput& output, const QByteArray& chunk);
-    void finishRun(const QProcess& process, const TDfuOutput& output);
+    void runDfuTool(const QString& firmware);
+    void showOutput(TDfuOutput& output, const QByteArray& chunk, QPlainTextEdit* memo);
+    void finishRun(const QProcess& process, const TDfuOutput& output, QPlainTextEdit* memo);
 
     QProcess* m_process = nullptr; // the running tool (lives in runTool's frame)
     QEventLoop* m_loop = nullptr;  // the loop that waits for it

@@ -38,6 +38,7 @@ i=0
 while [ ! -e "$FAKE_DFU_GO" ] && [ $i -lt 400 ]; do sleep 0.05; i=$((i+1)); done
 printf '\rDownload\t[=========================] 100%%       240000 bytes\nDownload done.\n'
 echo 'Submitting leave request...' >&2
+: > "$FAKE_DFU_ARGS.end"
 )";
 
 QStringList memoLines(const TUpdaterForm& form) {
@@ -94,6 +95,7 @@ private slots:
         qputenv("PATH", path("bin").toLocal8Bit() + ':' + m_oldPath);
         qunsetenv("FAKE_DFU_FAIL");
         QFile::remove(path("args"));
+        QFile::remove(path("args.end"));
         QFile::remove(path("go"));
         ResetTransport();
         ProgressBar().SetPosition(0);
@@ -232,6 +234,27 @@ private slots:
         QVERIFY(!memo.contains("Download done."));
         QTRY_VERIFY(form.isNull()); // closed and deleted once the run was over
         QTRY_VERIFY(window.isNull());
+    }
+
+    void mainWindowGoneDuringRun() {
+        // The frame is destroyed under a running update (the application shuts down).
+        auto* frame = new QMdiArea;
+        QPointer<TUpdaterForm> form = new TUpdaterForm;
+        frame->addSubWindow(form)->show();
+        frame->show();
+        QTimer driver;
+        connect(&driver, &QTimer::timeout, this, [&] {
+            if (frame && form && form->running() && QFile::exists(path("args"))) {
+                delete frame;
+                frame = nullptr;
+            }
+        });
+        driver.start(50);
+        Dialogs::setNextFileName(m_firmware);
+        form->BitBtnClick();
+        QVERIFY(!frame);
+        QVERIFY(form.isNull());
+        QVERIFY(!QFile::exists(path("args.end"))); // the tool was stopped, not waited for
     }
 };
 
