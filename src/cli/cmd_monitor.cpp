@@ -77,6 +77,7 @@ bool Poll(QString& failure) {
 } // namespace
 
 int CmdMonitor(const TCliOptions& opt) {
+    InstallStopHandlers();
     TCsvSink sink(opt.output);
     sink.Line(MonitorCsvHeader());
     int rows = 0;

@@ -22,7 +22,8 @@ int CmdCalibrate(const TCliOptions& opt);
 int CmdSend(const TCliOptions& opt);
 int CmdPorts(const TCliOptions& opt);
 
-// Set by SIGINT, SIGTERM and SIGHUP; long-running commands stop at the next chance.
+// Commands that run until interrupted install these: SIGINT, SIGTERM and SIGHUP then set a
+// flag that the command looks at between polls. Every other command ends at once on them.
 bool StopRequested();
 void InstallStopHandlers();
 

@@ -7,7 +7,6 @@
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("devedazi-cli"));
-    InstallStopHandlers();
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
     return RunCli(arguments);

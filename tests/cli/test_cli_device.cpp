@@ -38,6 +38,7 @@ const QStringList MonitorHeader = {
 class TestCliDevice : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void logosDownload();
     void logosUpload();
     void logosUploadRefusesIncompleteFolders();
@@ -49,6 +50,12 @@ private slots:
     void destructiveActionsNeedConfirmation();
     void send();
 };
+
+void TestCliDevice::initTestCase() {
+    QVERIFY2(QFile::exists(BuiltProgram("devedazi-cli")) &&
+                 QFile::exists(BuiltProgram("devedazi-emu")),
+             "build the targets devedazi-cli and devedazi-emu first");
+}
 
 void TestCliDevice::logosDownload() {
     // 128 x 32, column packing: line 0 is rows 0-7 of slot 1; line 5 is rows 8-15 of

@@ -8,6 +8,7 @@
 class TestCliSettings : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void usageErrorsExitTwo_data();
     void usageErrorsExitTwo();
     void downloadWritesTheSettingsFile();
@@ -18,6 +19,12 @@ private slots:
     void deviceLostMidTransferExitsOne();
     void portChoice();
 };
+
+void TestCliSettings::initTestCase() {
+    QVERIFY2(QFile::exists(BuiltProgram("devedazi-cli")) &&
+                 QFile::exists(BuiltProgram("devedazi-emu")),
+             "build the targets devedazi-cli and devedazi-emu first");
+}
 
 void TestCliSettings::usageErrorsExitTwo_data() {
     QTest::addColumn<QStringList>("args");
@@ -191,6 +198,14 @@ void TestCliSettings::deviceLostMidTransferExitsOne() {
         TEmuProcess emu({"--disappear-after", "30"});
         QVERIFY2(emu.ok(), qPrintable(emu.errors()));
         QCOMPARE(RunCliOn(emu, {"upload", file}).code, 1);
+    }
+    {
+        // A port that doesn't answer at all.
+        TEmuProcess emu({"--silent-after", "0"});
+        QVERIFY2(emu.ok(), qPrintable(emu.errors()));
+        const TRun r = RunCliOn(emu, {"info"});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, QString("Error\n"));
     }
 }
 
