@@ -172,7 +172,7 @@ void TestMonitor::deviceStopsMidPoll() {
     Settings.profile[4].voltage = 333;
     QVERIFY(link.emu().setValue("BNRG", "11111"));
     TEmuFaults faults;
-    faults.silentAfter = 13 + 5; // counts from the start: ID .. BPER, then nothing
+    faults.silentAfter = 5; // answers ID .. BPER, then nothing
     link.emu().setFaults(faults);
     QVERIFY(!ReadMonitorData());
     QCOMPARE(PortBusy(), 0);
