@@ -12,3 +12,10 @@ void ResetDisplayData() {
         row.fill(PixelOff);
     ScreenColors.fill(0);
 }
+
+void ClearLogo(int slot, int rows) {
+    if (slot < 0 || slot >= LogoSlots)
+        return;
+    for (int r = 0; r < rows && r < DisplayMaxRows; ++r)
+        LogoImages[slot][r].fill(PixelOn);
+}

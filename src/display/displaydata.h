@@ -29,4 +29,7 @@ constexpr int ScreenCellOf(int r, int c) {
     return (r / 8) * 16 + c / 8;
 }
 
+// "Clear" of a logo slot: every pixel of the rows below `rows` lit (white).
+void ClearLogo(int slot, int rows);
+
 void ResetDisplayData(); // all stores back to 0 (for tests)

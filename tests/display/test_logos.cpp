@@ -110,8 +110,7 @@ void TestLogos::whiteSlotUpload() {
     EmuLink link(1);
     QVERIFY2(link.ok(), qPrintable(link.error()));
     SelectModel(1);
-    for (int r = 0; r < 32; ++r)
-        LogoImages[2][r].fill(PixelOn); // a cleared slot
+    ClearLogo(2, 32);
     Settings.logoScreen = {0, 1, 2, 3, 4, 5, 6, 7};
     QVERIFY(WriteLogos());
     const auto received = link.received();
