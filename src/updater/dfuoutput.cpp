@@ -10,6 +10,8 @@ namespace {
 const char* const kStdfuseName = "STDFUSE.dll";
 const char* const kDfuUtilName = "dfu-util";
 const char* const kUdevRule = "70-devedazi.rules";
+// A line longer than this is shown in pieces rather than held back without end.
+constexpr qsizetype kMaxLine = 4096;
 
 QByteArray trimControls(const QByteArray& bytes) {
     qsizetype begin = 0;
@@ -65,6 +67,10 @@ void TDfuOutput::feed(const QByteArray& chunk) {
         start = i + 1;
     }
     m_tail.remove(0, start);
+    if (m_tail.size() > kMaxLine) {
+        takeLine(m_tail);
+        m_tail.clear();
+    }
     // A bar is redrawn without a line break: show its percentage at once.
     readBar(QString::fromLocal8Bit(trimControls(m_tail)));
 }

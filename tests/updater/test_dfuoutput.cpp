@@ -52,6 +52,11 @@ private slots:
         QCOMPARE(out.takeLines(), QStringList{"Claiming USB DFU Interface..."});
         out.finish(); // the tool ended without a final line break
         QCOMPARE(out.takeLines(), QStringList{"Setting Alternate"});
+
+        TDfuOutput endless; // output that never breaks its line is not held back forever
+        endless.feed(QByteArray(3000, 'x'));
+        endless.feed(QByteArray(3000, 'x'));
+        QCOMPARE(endless.takeLines(), QStringList{QString(6000, 'x')});
     }
 
     void progressBarsSetPercentAndLeaveOneLineEach() {
