@@ -126,6 +126,24 @@ private slots:
         QVERIFY(DfuUtilArguments("f.dfu").contains(",0483:df11"));
     }
 
+    void udevadmVerifiesWhenItCan() {
+        const QString udevadm =
+            QStandardPaths::findExecutable("udevadm", {"/usr/bin", "/bin", "/usr/sbin", "/sbin"});
+        QProcess probe;
+        if (!udevadm.isEmpty()) {
+            probe.start(udevadm, {"verify", "--help"});
+            probe.waitForFinished(10000);
+        }
+        if (udevadm.isEmpty() || probe.exitStatus() != QProcess::NormalExit ||
+            probe.exitCode() != 0)
+            QSKIP("this udevadm has no \"verify\" (udev before 253)");
+        QProcess verify;
+        verify.setProcessChannelMode(QProcess::MergedChannels);
+        verify.start(udevadm, {"verify", SourceFile("packaging/70-devedazi.rules")});
+        QVERIFY(verify.waitForFinished(10000));
+        QVERIFY2(verify.exitCode() == 0, verify.readAll().constData());
+    }
+
     void desktopEntry() {
         const QStringList lines = ReadLines(SourceFile("packaging/devedazi.desktop"));
         QCOMPARE(lines.value(0), "[Desktop Entry]");
