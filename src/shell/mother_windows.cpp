@@ -41,7 +41,7 @@ QWidget* TMotherForm::mdiChild(const QString& Name) const {
 // The form gets baseName, or the first free "%s_%d" when a window already carries it.
 QMdiSubWindow* TMotherForm::addChild(QWidget* form, const QString& baseName) {
     QString name = baseName;
-    for (int count = 1; findChild<QWidget*>(name) != nullptr; ++count)
+    for (int count = 1; checkMDIChildren(name) >= 0; ++count) // a closed one is not in the way
         name = QStringLiteral("%1_%2").arg(baseName).arg(count);
     form->setObjectName(name);
     QMdiSubWindow* window = MdiArea->addSubWindow(form);

@@ -75,12 +75,15 @@ void TestWindows::buttonsOpenOrRaiseTheirWindows() {
     QCOMPARE(childNames().size(), 3);
     QCOMPARE(m_form->MdiArea->activeSubWindow()->widget()->objectName(), QString("TunerForm"));
 
-    // Closing a window destroys it; the next click makes a new one under the same name.
+    // Closing a window destroys it; the next click, even before the old one is deleted,
+    // makes a new one under the same name.
     QPointer<QWidget> terminal = m_form->mdiChild("TerminalForm");
     terminal->parentWidget()->close();
-    QTRY_VERIFY(terminal.isNull());
     QTest::mouseClick(m_form->BitBtn4, Qt::LeftButton);
-    QVERIFY(m_form->mdiChild("TerminalForm") != nullptr);
+    QWidget* again = m_form->mdiChild("TerminalForm");
+    QVERIFY(again != nullptr && again != terminal);
+    QTRY_VERIFY(terminal.isNull());
+    QCOMPARE(childNames(), QStringList({"TunerForm", "MonitorForm", "TerminalForm"}));
 }
 
 void TestWindows::updaterClosesOnlyTheNamedWindows() {
