@@ -7,6 +7,7 @@
 #include "shell/dialogs.h"
 #include "shellfixture.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QtTest>
 
@@ -21,6 +22,7 @@ private slots:
     void autoOpensTheLastMatch();
     void removalClosesOnlyTheOpenPort();
     void pickingFromTheListConnects();
+    void fallbackGivesWayToTheDevice();
     void unopenableChoice();
     void permissionErrorTellsAboutTheRule();
 
@@ -98,8 +100,15 @@ void TestPorts::pickingFromTheListConnects() {
     QVERIFY(demo > 0);
     form.ComPorts->setCurrentIndex(demo);
     QVERIFY(!form.ComPort->Active()); // programmatic change: nothing happens
-    emit form.ComPorts->activated(demo);
-    QVERIFY(form.demoActive());
+    form.ComPorts->setCurrentIndex(0);
+    // Picked with the mouse from the open list: the list is rebuilt while it answers.
+    form.show();
+    form.ComPorts->showPopup();
+    QAbstractItemView* list = form.ComPorts->view();
+    QTRY_VERIFY(list->isVisible());
+    const QRect item = list->visualRect(list->model()->index(demo, 0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, item.center());
+    QTRY_VERIFY(form.demoActive());
     QCOMPARE(form.ComPorts->currentText(), QString("Demo"));
 
     // A device arrives: an explicit Demo stays.
@@ -111,6 +120,22 @@ void TestPorts::pickingFromTheListConnects() {
     emit form.ComPorts->activated(form.ComPorts->findText("Auto"));
     QCOMPARE(form.ComPort->DeviceName(), m_ground->devRoot() + "/ttyACM0");
     QVERIFY(form.demoDevice() == nullptr);
+}
+
+void TestPorts::fallbackGivesWayToTheDevice() {
+    TMotherForm form(m_ground->options(true));
+    QVERIFY(form.demoActive());
+    QCOMPARE(form.ComPorts->currentText(), QString("Demo"));
+    m_ground->plug("ttyACM0", m_a->slavePath());
+    QTRY_VERIFY(!form.demoActive());
+    QCOMPARE(form.ComPort->DeviceName(), m_ground->devRoot() + "/ttyACM0");
+    QVERIFY(form.ComPort->Active());
+    QCOMPARE(form.ComPorts->currentText(), QString("Auto"));
+    QVERIFY(form.demoDevice() == nullptr);
+    // Unplugged: the port closes; the virtual device does not come back by itself.
+    m_ground->unplug("ttyACM0");
+    QTRY_VERIFY(!form.ComPort->Active());
+    QCOMPARE(form.ComPorts->currentText(), QString("Auto"));
 }
 
 void TestPorts::unopenableChoice() {
