@@ -97,7 +97,7 @@ void THotPlug::readMonitor() {
         if (!tty || path.isEmpty())
             continue;
         if (act == "add")
-            arrived(path, m_active == Source::Kernel ? kNodeRetries : 0);
+            arrived(path, m_active == Source::Udev ? 0 : kNodeRetries);
         else if (act == "remove")
             removed(path);
     }
@@ -120,11 +120,12 @@ void THotPlug::poll() {
             removed(node);
     for (const QString& node : now)
         if (!before.contains(node))
-            arrived(node, 0);
+            arrived(node, kNodeRetries);
 }
 
-// Without udevd nobody waits for the node before telling us, so a kernel arrival is
-// delivered once the node can be opened, or after the retries anyway.
+// Without udevd nobody waits for the node (and its access rights) before telling us, so an
+// arrival from the kernel or the poll is delivered once the node can be opened, or after
+// the retries anyway.
 void THotPlug::arrived(const QString& node, int triesLeft) {
     if (triesLeft > 0 && !nodeReady(node)) {
         QTimer::singleShot(kNodeRetryMs, this,

@@ -6,7 +6,8 @@
 //   "udev"   - libudev monitor on the tty subsystem, fed by udevd (when it runs);
 //   "kernel" - the kernel's own uevents, without udevd; the device node may appear a moment
 //              after the event, so an arrival waits briefly until the node can be opened;
-//   "poll"   - the list of serial devices in sysfs, compared once a second.
+//   "poll"   - the list of serial devices in sysfs, compared once a second; an arrival
+//              waits for its node as with the kernel source.
 // The name passed to the handlers is the device node, e.g. "/dev/ttyACM0".
 
 #include "link/portdetect.h"

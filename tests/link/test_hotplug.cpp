@@ -5,6 +5,7 @@
 #include "link/ComPort.h"
 #include "link/hotplug.h"
 
+#include <QTemporaryDir>
 #include <QtTest>
 
 class TestHotPlug : public QObject {
@@ -25,21 +26,35 @@ void TestHotPlug::pollDeliversArrivalAndRemoval() {
     };
     port.OnDeviceRemoved = [&](TComPort*, const QString& name) { events << "-" + name; };
 
+    QTemporaryDir dev;
     THotPlug::Options options;
     options.source = THotPlug::Source::Poll;
     options.sysRoot = sys.root();
-    options.devRoot = "/fake/dev";
+    options.devRoot = dev.path();
     options.pollMs = 20;
     THotPlug hotplug(&port, options);
     QCOMPARE(hotplug.sourceName(), QString("poll"));
 
+    // The arrival waits until the device node can be opened.
     sys.addUsbTty("ttyUSB1", "0403", "6001");
-    QTRY_COMPARE(events, QStringList({"+/fake/dev/ttyUSB1"}));
+    QTest::qWait(200);
+    QVERIFY(events.isEmpty());
+    const QString node = dev.path() + "/ttyUSB1";
+    QFile file(node);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QTRY_COMPARE(events, QStringList({"+" + node}));
+
     sys.removeTty("ttyACM0");
     sys.removeTty("ttyUSB1");
     QTRY_COMPARE(events.size(), 3);
-    QVERIFY(events.contains("-/fake/dev/ttyACM0"));
-    QVERIFY(events.contains("-/fake/dev/ttyUSB1"));
+    QVERIFY(events.contains("-" + dev.path() + "/ttyACM0"));
+    QVERIFY(events.contains("-" + node));
+
+    // A node that never becomes ready is reported anyway, after a short wait.
+    sys.addUsbTty("ttyUSB2", "0403", "6001");
+    QTRY_COMPARE_WITH_TIMEOUT(events.size(), 4, 5000);
+    QCOMPARE(events.last(), "+" + dev.path() + "/ttyUSB2");
 }
 
 void TestHotPlug::automaticSourceStarts() {
