@@ -3,7 +3,6 @@
 #include "emulator/emulator.h"
 #include "link/ComPort.h"
 #include "link/transport.h"
-#include "monitor/ui/monitorform.h"
 #include "settings/XMLSettings.h"
 #include "settings/models.h"
 #include "settings/settings.h"
@@ -11,30 +10,21 @@
 #include "shell/about.h"
 #include "shell/application.h"
 #include "shell/artwork.h"
-#include "shell/dialogs.h"
 #include "shell/paths.h"
 #include "shell/progressbar.h"
-#include "shell/terminal.h"
-#include "tuner/tuner.h"
-#include "updater/updater.h"
 
 #include <QApplication>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QEvent>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
 #include <QVBoxLayout>
-
-#include <cerrno>
 
 TMotherForm* MotherForm = nullptr;
 
