@@ -95,7 +95,7 @@ int main(int argc, char** argv) {
     std::printf("%d repetitions each\n", repetitions);
     bool ok = true;
     for (const auto& bench : benches) {
-        ResetDisplayData(); // black logos: after "LRST" the device holds the same lines
+        ResetDisplayData(); // black logos, as the fresh device holds
         ok = Measure(bench, repetitions) && ok;
     }
     return ok ? 0 : 1;

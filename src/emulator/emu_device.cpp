@@ -265,7 +265,7 @@ QByteArray Device::answerCommand(const QByteArray& command, qint64 nowMs) {
     } else if (command == "BCAL") {
         calibrateBatteries();
     } else if (command == "LRST") {
-        m_logos.assign(LogoLines, QByteArray(LineBytes, '\0'));
+        // Opens a logo upload; the stored lines stay until each is rewritten.
     } else if (command == "BOOT") {
         m_bootLoader = true;
     } else {
