@@ -12,6 +12,7 @@
 #include "tuner/tuner.h"
 #include "updater/updater.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLabel>
@@ -207,4 +208,18 @@ void TMotherForm::ManualEnClick() {
 
 void TMotherForm::MenuAboutClick() {
     AboutForm->exec();
+}
+
+// Quitting asks every working window first: one that refuses (the Updater while a firmware
+// update runs) keeps the main window open.
+void TMotherForm::closeEvent(QCloseEvent* event) {
+    MdiArea->closeAllSubWindows();
+    const auto children = MdiArea->subWindowList();
+    for (QMdiSubWindow* sub : children) {
+        if (sub->isVisible()) {
+            event->ignore();
+            return;
+        }
+    }
+    event->accept();
 }

@@ -12,6 +12,7 @@
 #include "updater/updater.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -28,6 +29,7 @@ private slots:
     void settingsMenuCommands();
     void aboutAndManuals();
     void tilingAndCascading();
+    void quittingWaitsForAWindowThatStays();
 
 private:
     QStringList childNames() const {
@@ -181,6 +183,39 @@ void TestWindows::tilingAndCascading() {
     QVERIFY(windows.at(0)->geometry().bottom() < windows.at(1)->geometry().top());
     m_form->MenuCascade->trigger();
     QVERIFY(!windows.at(0)->isMaximized() && !windows.at(1)->isMaximized());
+}
+
+namespace {
+// A working window that refuses to close while it is busy, as the Updater during a run.
+class TBusyForm : public QWidget {
+public:
+    bool busy = true;
+
+protected:
+    void closeEvent(QCloseEvent* event) override {
+        if (busy)
+            event->ignore();
+        else
+            event->accept();
+    }
+};
+} // namespace
+
+void TestWindows::quittingWaitsForAWindowThatStays() {
+    QMdiSubWindow* terminal = nullptr;
+    QTest::mouseClick(m_form->BitBtn4, Qt::LeftButton);
+    terminal = m_form->MdiArea->activeSubWindow();
+    auto* busy = new TBusyForm;
+    busy->setObjectName("BusyForm");
+    m_form->addChild(busy, "BusyForm")->show();
+
+    QVERIFY(!m_form->close());
+    QVERIFY(m_form->isVisible());
+    QVERIFY(busy->isVisible());
+    QVERIFY(!terminal->isVisible()); // the others were closed on the way
+
+    busy->busy = false;
+    QVERIFY(m_form->close());
 }
 
 QTEST_MAIN(TestWindows)
