@@ -9,7 +9,7 @@ WERROR=OFF
 [[ -n "${CI:-}" ]] && WERROR=ON
 run_suite() {
     local dir=$1; shift
-    cmake -S . -B "$dir" -G Ninja -DDEVEDAZI_WERROR=$WERROR "$@" >/dev/null
+    cmake -S . -B "$dir" -G Ninja -DDEVEDAZI_BUILD_TESTS=ON -DDEVEDAZI_WERROR=$WERROR "$@" >/dev/null
     cmake --build "$dir" -j "$JOBS"
     (cd "$dir" && ctest --output-on-failure -j "$JOBS")
 }
