@@ -16,6 +16,8 @@ if ((${#missing[@]})); then
     echo "Installing: ${missing[*]}"
     SUDO=""
     [[ $(id -u) -ne 0 ]] && SUDO="sudo"
-    $SUDO apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    # sudo drops the environment, so the non-interactive frontend goes through env.
+    $SUDO env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}"
 fi
