@@ -6,14 +6,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTemporaryFile>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -72,6 +73,40 @@ QString RealTarget(const QString& path) {
     return path;
 }
 
+struct TStaged {
+    QString path;   // as given
+    QString target; // the file really replaced
+    std::unique_ptr<QTemporaryFile> temp;
+};
+
+// A temporary file next to the target, after checking that the target can be replaced.
+TStaged Prepare(const QString& path) {
+    TStaged s{path, RealTarget(path), nullptr};
+    const QFileInfo info(s.target);
+    if (info.isDir())
+        CannotWrite(path, QStringLiteral("it is a folder"));
+    QString pattern = QStringLiteral(".%1.XXXXXX").arg(info.fileName());
+    if (!info.suffix().isEmpty())
+        pattern += QLatin1Char('.') + info.suffix();
+    s.temp = std::make_unique<QTemporaryFile>(info.absoluteDir().filePath(pattern));
+    s.temp->setAutoRemove(true);
+    if (!s.temp->open())
+        CannotWrite(path, s.temp->errorString());
+    s.temp->close();
+    return s;
+}
+
+void Install(TStaged& s) {
+    const QString tempPath = s.temp->fileName();
+    const QFileInfo info(s.target);
+    QFile::setPermissions(tempPath,
+                          info.exists() ? QFile::permissions(s.target) : NewFilePermissions());
+    if (std::rename(QFile::encodeName(tempPath).constData(),
+                    QFile::encodeName(s.target).constData()) != 0)
+        CannotWrite(s.path, QString::fromLocal8Bit(std::strerror(errno)));
+    s.temp->setAutoRemove(false);
+}
+
 } // namespace
 
 void PrintOut(const QString& text) {
@@ -115,45 +150,13 @@ void TConsoleProgress::Clear() {
     Write(stderr, QStringLiteral("\r%1\r").arg(QString(BarWidth + 7, QLatin1Char(' '))));
 }
 
-void WriteFileAtomically(const QString& path, const std::function<bool(QIODevice&)>& writer) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        CannotWrite(path, file.errorString());
-    if (!writer(file)) {
-        file.cancelWriting();
-        return;
-    }
-    if (!file.commit())
-        CannotWrite(path, file.errorString());
-}
-
-void ReplaceFileAtomically(const QString& path,
-                           const std::function<bool(const QString& tempPath)>& writer,
-                           bool keepContent) {
-    const QString target = RealTarget(path);
-    const QFileInfo info(target);
-    QString pattern = QStringLiteral(".%1.XXXXXX").arg(info.fileName());
-    if (!info.suffix().isEmpty())
-        pattern += QLatin1Char('.') + info.suffix();
-    QTemporaryFile temp(info.absoluteDir().filePath(pattern));
-    temp.setAutoRemove(true);
-    if (!temp.open())
-        CannotWrite(path, temp.errorString());
-    if (keepContent && info.exists()) {
-        QFile source(target);
-        if (!source.open(QIODevice::ReadOnly))
-            CannotWrite(path, source.errorString());
-        if (temp.write(source.readAll()) < 0)
-            CannotWrite(path, temp.errorString());
-    }
-    temp.close();
-    const QString tempPath = temp.fileName();
-    if (!writer(tempPath))
-        return; // temp is removed with its object
-    QFile::setPermissions(tempPath,
-                          info.exists() ? QFile::permissions(target) : NewFilePermissions());
-    if (std::rename(QFile::encodeName(tempPath).constData(),
-                    QFile::encodeName(target).constData()) != 0)
-        CannotWrite(path, QString::fromLocal8Bit(std::strerror(errno)));
-    temp.setAutoRemove(false);
+void ReplaceFilesAtomically(const QList<TFileJob>& jobs) {
+    std::vector<TStaged> staged;
+    for (const TFileJob& job : jobs)
+        staged.push_back(Prepare(job.path));
+    for (size_t i = 0; i < staged.size(); ++i)
+        if (!jobs.at(qsizetype(i)).writer(staged[i].temp->fileName()))
+            return; // the temporary files are removed with their objects
+    for (TStaged& s : staged)
+        Install(s);
 }

@@ -3,11 +3,10 @@
 // the progress bar (standard error, terminals only) and files written all or nothing.
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <functional>
-
-class QIODevice;
 
 void PrintOut(const QString& text); // standard output, UTF-8, flushed
 void PrintErr(const QString& text); // standard error, UTF-8, flushed
@@ -31,15 +30,15 @@ private:
     bool m_enabled = false;
 };
 
-// Writes a file through a temporary file in the same folder that replaces the target only
-// when writer returned true; a failure leaves an existing target as it was. Throws
-// ECliError(ExitUsage) when the file cannot be written.
-void WriteFileAtomically(const QString& path, const std::function<bool(QIODevice&)>& writer);
-
-// For writers that want a file name: writer gets the name of a temporary file in the same
-// folder with the target's extension (pre-filled with a copy of the target when that exists
-// and keepContent is set); the temporary file replaces the target when writer returns true
-// and is removed otherwise, also when writer throws.
-void ReplaceFileAtomically(const QString& path,
-                           const std::function<bool(const QString& tempPath)>& writer,
-                           bool keepContent = false);
+// Writes files through temporary files in their folders: each writer gets the name of a
+// temporary file with its target's extension and returns true when it wrote it. The targets
+// are replaced (a symbolic link's target, keeping its permissions) only when every writer
+// returned true; otherwise, also when a writer throws, the temporary files are removed and
+// every target stays as it was. Throws ECliError(ExitUsage) when a file cannot be written,
+// before any target is replaced when that can be seen beforehand (a target that is a
+// folder, a folder that is not writable).
+struct TFileJob {
+    QString path;
+    std::function<bool(const QString& tempPath)> writer;
+};
+void ReplaceFilesAtomically(const QList<TFileJob>& jobs);

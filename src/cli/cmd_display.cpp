@@ -33,13 +33,26 @@ void RequireLogoSlots() {
                         .arg(ModInfo.name.isEmpty() ? QString::number(ModInfo.ID) : ModInfo.name));
 }
 
-void WritePictureFile(const QImage& image, const QString& path) {
-    ReplaceFileAtomically(path, [&](const QString& temp) {
-        QString error;
-        if (WritePicture(image, temp, error) != TFileResult::Done)
-            throw ECliError(ExitUsage, QStringLiteral("Cannot write %1: %2").arg(path, error));
-        return true;
-    });
+TFileJob PictureJob(const QImage& image, const QString& path) {
+    return {path, [image, path](const QString& temp) {
+                QString error;
+                if (WritePicture(image, temp, error) != TFileResult::Done)
+                    throw ECliError(ExitUsage,
+                                    QStringLiteral("Cannot write %1: %2").arg(path, error));
+                return true;
+            }};
+}
+
+TFileJob TextJob(const QByteArray& text, const QString& path) {
+    return {path, [text, path](const QString& temp) {
+                QFile file(temp);
+                if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() ||
+                    !file.flush())
+                    throw ECliError(
+                        ExitUsage,
+                        QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+                return true;
+            }};
 }
 
 QString ScreenName(qint32 code) {
@@ -151,13 +164,14 @@ int CmdLogosDownload(const TCliOptions& opt) {
         DeviceError(refusal.isEmpty() ? QStringLiteral("Error") : refusal);
     if (!QDir().mkpath(dirName))
         UsageError(QStringLiteral("Cannot create the folder %1").arg(dirName));
+    // The set is written as a whole: a file that cannot be written leaves all as they were.
     const QDir dir(dirName);
+    QList<TFileJob> jobs;
     for (int s = 0; s < ModInfo.numLogo; ++s)
-        WritePictureFile(LogoToPicture(s, ModInfo.scrHeight),
-                         dir.filePath(QStringLiteral("logo%1.png").arg(s + 1)));
-    const QByteArray screens = ScreensCsv();
-    WriteFileAtomically(dir.filePath(QLatin1String(ScreensFile)),
-                        [&](QIODevice& file) { return file.write(screens) == screens.size(); });
+        jobs.append(PictureJob(LogoToPicture(s, ModInfo.scrHeight),
+                               dir.filePath(QStringLiteral("logo%1.png").arg(s + 1))));
+    jobs.append(TextJob(ScreensCsv(), dir.filePath(QLatin1String(ScreensFile))));
+    ReplaceFilesAtomically(jobs);
     Note(QStringLiteral("Done"));
     return ExitOk;
 }
@@ -189,7 +203,7 @@ int CmdScreenshot(const TCliOptions& opt) {
     QString refusal;
     if (!ReadScreen(&refusal))
         DeviceError(refusal.isEmpty() ? QStringLiteral("Error") : refusal);
-    WritePictureFile(ScreenToPicture(ModInfo.scrHeight, opt.zoom), path);
+    ReplaceFilesAtomically({PictureJob(ScreenToPicture(ModInfo.scrHeight, opt.zoom), path)});
     Note(QStringLiteral("Done"));
     return ExitOk;
 }

@@ -80,6 +80,14 @@ void TestCliDevice::logosDownload() {
                      "logo3.png,3,Fire\nlogo4.png,0,None\nlogo5.png,0,None\nlogo6.png,0,None\n"
                      "logo7.png,0,None\nlogo8.png,35,Charge 100%\n"));
     QVERIFY(emu.writes().isEmpty());
+
+    // One file of the set cannot be written: none of the others is replaced either.
+    const QString old = dir.filePath("old");
+    QVERIFY(QDir().mkpath(old + "/logo3.png"));
+    QVERIFY(WriteText(old + "/logo1.png", "mine"));
+    QCOMPARE(RunCliOn(emu, {"logos", "download", old}).code, 2);
+    QCOMPARE(FolderEntries(old), (QStringList{"logo1.png", "logo3.png"}));
+    QCOMPARE(ReadAll(old + "/logo1.png"), QByteArray("mine"));
 }
 
 void TestCliDevice::logosUpload() {
