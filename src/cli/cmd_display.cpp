@@ -132,11 +132,15 @@ void ReadScreensFromDevice() {
         Settings.logoScreen[size_t(s)] = values.value(s);
 }
 
+// "logoN" with one of the picture extensions in any letter case, as the app's Load takes
+// the extension.
 QString FindLogoFile(const QDir& dir, int slot) {
+    const QStringList files = dir.entryList(QDir::Files | QDir::Hidden, QDir::Name);
     for (const QString& ext : LogoExtensions) {
-        const QString path = dir.filePath(QStringLiteral("logo%1.%2").arg(slot).arg(ext));
-        if (QFileInfo(path).isFile())
-            return path;
+        const QString wanted = QStringLiteral("logo%1.%2").arg(slot).arg(ext);
+        for (const QString& file : files)
+            if (file.compare(wanted, Qt::CaseInsensitive) == 0)
+                return dir.filePath(file);
     }
     UsageError(QStringLiteral("Missing %1 (.png, .bmp, .gif or .jpg)")
                    .arg(dir.filePath(QStringLiteral("logo%1.png").arg(slot))));

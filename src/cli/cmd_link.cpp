@@ -90,6 +90,8 @@ int CmdSend(const TCliOptions& opt) {
     }
     if (!exchange.error.isEmpty())
         DeviceError(QStringLiteral("Error: %1").arg(exchange.error));
+    if (exchange.cutShort)
+        DeviceError(QStringLiteral("Error: the device did not fall silent"));
     if (last.isEmpty())
         DeviceError(QStringLiteral("No answer"));
     return last == QLatin1String("ERROR") ? ExitDevice : ExitOk;

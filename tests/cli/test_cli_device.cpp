@@ -96,12 +96,12 @@ void TestCliDevice::logosUpload() {
     QVERIFY2(emu.ok(), qPrintable(emu.errors()));
     QTemporaryDir dir;
     const QString in = dir.path();
-    // Top half lit; a double-size white picture; black pictures as .bmp and .jpg.
+    // Top half lit; a double-size white picture; black pictures as .bmp and .JPG.
     QVERIFY(MakePicture(in + "/logo1.png", {"-size", "128x64", "xc:black", "-fill", "white",
                                             "-draw", "rectangle 0,0 127,31"}));
     QVERIFY(MakePicture(in + "/logo2.gif", {"-size", "256x128", "xc:white"}));
     QVERIFY(MakePicture(in + "/logo3.bmp", {"-size", "128x64", "xc:black"}));
-    QVERIFY(MakePicture(in + "/logo4.jpg", {"-size", "128x64", "xc:black"}));
+    QVERIFY(MakePicture(in + "/logo4.JPG", {"-size", "128x64", "xc:black"}));
     // Slot 3 keeps what the device has; a screen by name and one by code.
     QVERIFY(WriteText(in + "/screens.csv", "logo,screen,name\nlogo1.png,,welcome\nlogo2.png,20\n"
                                            "logo4.png,35,whatever\n"));
@@ -303,6 +303,13 @@ void TestCliDevice::send() {
     QCOMPARE(r.out, QString("ERROR\n"));
     QCOMPARE(RunCliOn(emu, {"send", QString(256, 'A')}).code, 2);
     QCOMPARE(emu.received(), (QStringList{"VER?", "PROF?"}));
+
+    // A device that never falls silent: what came is printed, but the exchange failed.
+    TEmuProcess babble({"--babble"});
+    QVERIFY2(babble.ok(), qPrintable(babble.errors()));
+    r = RunCliOn(babble, {"send", "VER?"});
+    QCOMPARE(r.code, 1);
+    QVERIFY(!r.out.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestCliDevice)
