@@ -253,6 +253,24 @@ void TestTransport::writeParamRules() {
     WriteParam(QStringLiteral("PNAM[3]"), QStringLiteral("X"));
     QVERIFY(LinkLost);
     QVERIFY(link.writes().isEmpty()); // the read was refused: nothing is written
+
+    // A refused write: three attempts with a flush before the second and the third, then
+    // LinkLost; the read and the write step both count.
+    link.emu().setFaults({});
+    link.emu().clearTrace();
+    LinkLost = false;
+    ProgressBar().SetPosition(0);
+    WriteParam(QStringLiteral("BNRG"), QStringLiteral("1")); // read-only on the device
+    QVERIFY(LinkLost);
+    QCOMPARE(ProgressBar().Position(), 2);
+    QList<QByteArray> lines;
+    const auto trace = link.emu().trace();
+    for (const auto& e : trace)
+        if (e.received)
+            lines.append(e.line);
+    const QByteArray cr;
+    QCOMPARE(lines, (QList<QByteArray>{"BNRG?", "BNRG=1", cr, cr, cr, "BNRG=1", cr, cr, cr,
+                                       "BNRG=1"}));
 }
 
 void TestTransport::readIntsRetriesAndParsing() {
