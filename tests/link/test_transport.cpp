@@ -269,8 +269,8 @@ void TestTransport::writeParamRules() {
         if (e.received)
             lines.append(e.line);
     const QByteArray cr;
-    QCOMPARE(lines, (QList<QByteArray>{"BNRG?", "BNRG=1", cr, cr, cr, "BNRG=1", cr, cr, cr,
-                                       "BNRG=1"}));
+    QCOMPARE(lines,
+             (QList<QByteArray>{"BNRG?", "BNRG=1", cr, cr, cr, "BNRG=1", cr, cr, cr, "BNRG=1"}));
 }
 
 void TestTransport::readIntsRetriesAndParsing() {
