@@ -9,6 +9,7 @@ class TestCliSettings : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
+    void linksNoWidgets();
     void usageErrorsExitTwo_data();
     void usageErrorsExitTwo();
     void downloadWritesTheSettingsFile();
@@ -24,6 +25,14 @@ void TestCliSettings::initTestCase() {
     QVERIFY2(QFile::exists(BuiltProgram("devedazi-cli")) &&
                  QFile::exists(BuiltProgram("devedazi-emu")),
              "build the targets devedazi-cli and devedazi-emu first");
+}
+
+void TestCliSettings::linksNoWidgets() {
+    // The tool runs where there is no display: only the core, never the widget library.
+    const TRun r = RunProgram("ldd", {BuiltProgram("devedazi-cli")});
+    QCOMPARE(r.code, 0);
+    QVERIFY(r.out.contains("libQt6Core"));
+    QVERIFY2(!r.out.contains("Widgets"), qPrintable(r.out));
 }
 
 void TestCliSettings::usageErrorsExitTwo_data() {
