@@ -95,11 +95,12 @@ void TTerminalForm::BitBtnClick() {
 void TTerminalForm::showExchange(const TTerminalExchange& exchange) {
     for (const QByteArray& line : exchange.lines)
         appendReceived(line);
-    if (exchange.cutShort) {
-        if (!exchange.partial.isEmpty())
-            appendReceived(exchange.partial);
+    // What came after the last carriage return is shown too: a device that answers without
+    // ending its line would otherwise seem silent. A lone line feed only ends the last line.
+    if (!exchange.partial.isEmpty() && exchange.partial != "\n")
+        appendReceived(exchange.partial);
+    if (exchange.cutShort)
         appendLine(QStringLiteral("[stopped reading: the device did not pause]"));
-    }
     if (!exchange.error.isEmpty())
         Dialogs::error(this, exchange.error);
 }

@@ -97,7 +97,8 @@ void TestTerminal::linesAsReceived() {
     QCOMPARE(memoLines(form), QStringList({"ID?", "ID?", "LOG: idle 2", "ID=1"}));
 }
 
-// A device that sends lines with short gaps is read until it pauses for 100 ms.
+// A device that sends lines with short gaps is read until it pauses for 100 ms; what it
+// sent after its last carriage return is shown too.
 void TestTerminal::linesUntilSilence() {
     int master = -1, slave = -1;
     QVERIFY(openpty(&master, &slave, nullptr, nullptr, nullptr) == 0);
@@ -112,11 +113,18 @@ void TestTerminal::linesUntilSilence() {
             n = write(master, line.constData(), size_t(line.size()));
             std::this_thread::sleep_for(std::chrono::milliseconds(15));
         }
+        n = write(master, "NO END", 6);
     });
-    const TTerminalExchange x = TerminalSend(&port, "GO");
+    ComPort = &port;
+    TTerminalForm form;
+    form.Command->setText("GO");
+    QTest::mouseClick(form.BitBtn, Qt::LeftButton);
     device.join();
-    QCOMPARE(x.lines.size(), 8);
-    QCOMPARE(x.lines.last(), QByteArray("LINE7\r"));
+    ComPort = nullptr;
+    const QStringList lines = memoLines(form);
+    QCOMPARE(lines.size(), 10);
+    QCOMPARE(lines.at(8), QString("LINE7"));
+    QCOMPARE(lines.last(), QString("NO END"));
     port.setActive(false);
     close(master);
     close(slave);
