@@ -106,8 +106,13 @@ void TMotherForm::connectTo(const QString& node) {
 }
 
 QString TMotherForm::startDemo() {
-    if (m_demo && m_demo->running())
+    if (m_demo && m_demo->running()) {
+        // An update sent it into its boot loader and closed the port; no arrival will come
+        // from a pty, so choosing it again brings it back as if plugged in again.
+        if (m_demo->inBootLoader() && !ComPort->Active())
+            m_demo->leaveBootLoader();
         return m_demo->slavePath();
+    }
     auto demo = std::make_unique<TDeviceEmulator>(kDemoModel);
     QString error;
     if (!demo->start(&error)) {

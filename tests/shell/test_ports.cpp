@@ -23,6 +23,7 @@ private slots:
     void removalClosesOnlyTheOpenPort();
     void pickingFromTheListConnects();
     void fallbackGivesWayToTheDevice();
+    void demoComesBackAfterAnUpdate();
     void unopenableChoice();
     void permissionErrorTellsAboutTheRule();
 
@@ -136,6 +137,21 @@ void TestPorts::fallbackGivesWayToTheDevice() {
     m_ground->unplug("ttyACM0");
     QTRY_VERIFY(!form.ComPort->Active());
     QCOMPARE(form.ComPorts->currentText(), QString("Auto"));
+}
+
+// The updater leaves the virtual device in its boot loader with the port closed; picking
+// it again brings it back answering.
+void TestPorts::demoComesBackAfterAnUpdate() {
+    TMotherForm form(m_ground->options(true));
+    QVERIFY(form.demoActive());
+    form.ComPort->WriteAnsiLine("BOOT");
+    QTRY_VERIFY(form.demoDevice()->inBootLoader());
+    form.ComPort->setActive(false);
+    emit form.ComPorts->activated(form.ComPorts->findText("Demo"));
+    QVERIFY(form.demoActive());
+    QVERIFY(!form.demoDevice()->inBootLoader());
+    form.ComPort->WriteAnsiLine("VER?");
+    QCOMPARE(form.ComPort->ReadAnsiLine(), QByteArray("VER=1.5.1\r"));
 }
 
 void TestPorts::unopenableChoice() {
