@@ -1,11 +1,12 @@
 // The windows as a user sees them, on the virtual device: the main window with its
-// product picture, the terminal in use, the About window. With DEVEDAZI_SHOTS set to a
-// folder, the pictures are saved there as PNG files for a look by eye.
+// product picture, the terminal in use, the About window, the updater during a run. With
+// DEVEDAZI_SHOTS set to a folder, the pictures are saved there as PNG files for a look by eye.
 
 #include "shell/about.h"
 #include "shell/dialogs.h"
 #include "shell/terminal.h"
 #include "shellfixture.h"
+#include "updater/updater.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -13,6 +14,7 @@
 #include <QMdiArea>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QtTest>
 
 class TestLook : public QObject {
@@ -61,6 +63,23 @@ void TestLook::windowsOnTheVirtualDevice() {
     QCOMPARE(form.AboutForm->AppName->text(), QString("DEVedazi v1.5.1 build 135"));
     keep(form.AboutForm->grab(), "about.png");
     form.AboutForm->close();
+
+    // The updater replaces the terminal; a tool's output fills its memo and its bar the
+    // progress bar while it runs.
+    QTest::mouseClick(form.BitBtn3, Qt::LeftButton);
+    QVERIFY(!form.mdiChild("TerminalForm"));
+    auto* updater = qobject_cast<TUpdaterForm*>(form.mdiChild("UpdaterForm"));
+    QVERIFY(updater);
+    updater->Memo->appendPlainText("Entering DFU Mode...");
+    QTimer::singleShot(400, this, [&] { keep(form.grab(), "updater.png"); });
+    updater->RunToolToMemo(
+        "/bin/sh",
+        {"-c", "printf 'dfu-util 0.11\n\nOpening DFU capable USB device...\n'; printf "
+               "'\rDownload\t[=========                ]  36%%        86016 bytes'; sleep 1"},
+        updater->Memo);
+    QCOMPARE(updater->Memo->toPlainText().split('\n').mid(0, 3),
+             QStringList(
+                 {"Entering DFU Mode...", "dfu-util 0.11", "Opening DFU capable USB device..."}));
 }
 
 QTEST_MAIN(TestLook)
