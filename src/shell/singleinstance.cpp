@@ -1,5 +1,7 @@
 #include "shell/singleinstance.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 
@@ -21,7 +23,13 @@ QString TSingleInstance::DefaultName() {
     QString user = qEnvironmentVariable("USER");
     if (user.isEmpty())
         user = QString::number(getuid());
-    return QStringLiteral("DEVedazi_mutex") + user;
+    const QString name = QStringLiteral("DEVedazi_mutex") + user;
+    // In the user's own runtime folder nobody else can put a socket of that name first (in
+    // the shared /tmp another user could, and every start would then end at once).
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QFileInfo(runtime).isDir() && QFileInfo(runtime).isWritable())
+        return QDir(runtime).filePath(name);
+    return name;
 }
 
 bool TSingleInstance::claim() {

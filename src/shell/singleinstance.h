@@ -1,6 +1,7 @@
 #pragma once
 // One running instance per user. The first start listens on a local socket named
-// "DEVedazi_mutex" plus the user's name; a later start connects to it, asks the first to
+// "DEVedazi_mutex" plus the user's name, in the user's runtime folder when there is one
+// (XDG_RUNTIME_DIR); a later start connects to it, asks the first to
 // bring its window back, and ends. A socket left behind by a crashed run answers nobody,
 // so it is removed and taken over.
 

@@ -64,9 +64,24 @@ void TestSingleInstance::staleSocketIsTakenOver() {
 }
 
 void TestSingleInstance::nameCarriesTheUser() {
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    qunsetenv("XDG_RUNTIME_DIR");
     const QString name = TSingleInstance::DefaultName();
     QVERIFY(name.startsWith("DEVedazi_mutex"));
     QVERIFY(name.size() > QString("DEVedazi_mutex").size());
+
+    // With a runtime folder the socket lies there, out of other users' reach.
+    QTemporaryDir dir;
+    qputenv("XDG_RUNTIME_DIR", dir.path().toLocal8Bit());
+    QCOMPARE(TSingleInstance::DefaultName(), dir.path() + "/" + name);
+    TSingleInstance first;
+    QVERIFY(first.claim());
+    QVERIFY(QFileInfo::exists(dir.path() + "/" + name));
+    QVERIFY(!TSingleInstance().claim());
+    if (runtime.isNull())
+        qunsetenv("XDG_RUNTIME_DIR");
+    else
+        qputenv("XDG_RUNTIME_DIR", runtime);
 }
 
 QTEST_MAIN(TestSingleInstance)
