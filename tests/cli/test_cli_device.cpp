@@ -88,6 +88,12 @@ void TestCliDevice::logosDownload() {
     QCOMPARE(RunCliOn(emu, {"logos", "download", old}).code, 2);
     QCOMPARE(FolderEntries(old), (QStringList{"logo1.png", "logo3.png"}));
     QCOMPARE(ReadAll(old + "/logo1.png"), QByteArray("mine"));
+
+    // The device lost halfway through the logo lines: exit 1 and no folder.
+    TEmuProcess gone({"--model", "1", "--disappear-after", "12"});
+    QVERIFY2(gone.ok(), qPrintable(gone.errors()));
+    QCOMPARE(RunCliOn(gone, {"logos", "download", dir.filePath("lost")}).code, 1);
+    QVERIFY(!QFileInfo::exists(dir.filePath("lost")));
 }
 
 void TestCliDevice::logosUpload() {
