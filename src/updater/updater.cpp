@@ -3,6 +3,7 @@
 #include "link/ComPort.h"
 #include "link/transport.h"
 #include "settings/models.h"
+#include "shell/application.h"
 #include "shell/dialogs.h"
 #include "shell/paths.h"
 #include "updater/dfuoutput.h"
@@ -108,9 +109,11 @@ void TUpdaterForm::BitBtnClick() {
         const QString firmware = chooseFirmware();
         if (!firmware.isEmpty() && enterDfuMode() && !m_closeWhenDone)
             runDfuTool(firmware);
-    } catch (const EComError& e) {
+    } catch (...) {
+        // A port error while sending "BOOT", or anything else: shown, and the button comes
+        // back either way.
         if (self)
-            Dialogs::error(this, e.message());
+            ShowCurrentError(this);
     }
     if (!self)
         return;

@@ -171,6 +171,22 @@ private slots:
         QVERIFY(form.BitBtn->isEnabled());
     }
 
+    void portErrorDuringTheModelRead() {
+        EmuLink link(1);
+        QVERIFY(link.ok());
+        TUpdaterForm form;
+        TEmuFaults faults;
+        faults.disappearAfter = 0; // unplugged as the model is read: a port error
+        link.emu().setFaults(faults);
+        Dialogs::setNextFileName(m_firmware);
+        Dialogs::setNextAnswer(QMessageBox::Ok);
+        form.BitBtnClick();
+        QCOMPARE(Dialogs::shownMessages().size(), 1); // the port's text
+        QCOMPARE(PortBusy(), 0);
+        QVERIFY(form.BitBtn->isEnabled()); // back, although the handler was cut short
+        QVERIFY(!QFile::exists(path("args")));
+    }
+
     void failuresAreExplained() {
         TUpdaterForm form; // no device: the tool runs at once, without "BOOT"
         qputenv("FAKE_DFU_FAIL", "1");
