@@ -20,6 +20,15 @@ void ClosePort() {
     }
 }
 
+// Closes the port when it goes out of scope, so also when a port error escapes. Declared
+// before the sequence frame, it runs after the frame has released PortBusy.
+struct TClosePortOnExit {
+    TClosePortOnExit() = default;
+    TClosePortOnExit(const TClosePortOnExit&) = delete;
+    TClosePortOnExit& operator=(const TClosePortOnExit&) = delete;
+    ~TClosePortOnExit() { ClosePort(); }
+};
+
 // The result of an action: true unless the link was lost. Resets the progress position.
 bool ActionResult() {
     const bool ok = !LinkLost;
@@ -30,26 +39,21 @@ bool ActionResult() {
 } // namespace
 
 bool SoftResetDevice() {
-    {
-        TSequence seq;
-        RunCommand(QStringLiteral("MRST"));
-    }
-    ClosePort();
+    const TClosePortOnExit closer;
+    TSequence seq;
+    RunCommand(QStringLiteral("MRST"));
     return true;
 }
 
 bool ResetDeviceSettings() {
-    bool ok = false;
-    {
-        TSequence seq;
-        RunCommand(QStringLiteral("SRST"));
-        Pause(CommandPauseMs);
-        ok = !LinkLost;
-        RunCommand(QStringLiteral("MRST"));
-        Pause(CommandPauseMs);
-        ProgressBar().SetPosition(0);
-    }
-    ClosePort();
+    const TClosePortOnExit closer;
+    TSequence seq;
+    RunCommand(QStringLiteral("SRST"));
+    Pause(CommandPauseMs);
+    const bool ok = !LinkLost;
+    RunCommand(QStringLiteral("MRST"));
+    Pause(CommandPauseMs);
+    ProgressBar().SetPosition(0);
     return ok;
 }
 
@@ -65,15 +69,11 @@ bool MeasureCoil() {
 }
 
 bool CalibrateBatteries() {
-    bool ok = false;
-    {
-        TSequence seq;
-        RunCommand(QStringLiteral("BCAL"));
-        Pause(CommandPauseMs);
-        ok = ActionResult();
-    }
-    ClosePort();
-    return ok;
+    const TClosePortOnExit closer;
+    TSequence seq;
+    RunCommand(QStringLiteral("BCAL"));
+    Pause(CommandPauseMs);
+    return ActionResult();
 }
 
 bool PressKeys(qint32 fire, qint32 minus, qint32 plus) {

@@ -1,7 +1,8 @@
 #pragma once
 // Device actions: commands that make the device act at once. Each is one transaction that
 // holds PortBusy for its whole run. The callers check that the port is open and ask the
-// user before the destructive ones.
+// user before the destructive ones. Those that close the port close it on every way out,
+// also when a port error escapes as EComError.
 
 #include <QtGlobal>
 

@@ -1,6 +1,7 @@
 // Device actions against the virtual device: wire sequence, pauses, port state, results.
 
 #include "common/emulink.h"
+#include "link/ComPort.h"
 #include "link/transport.h"
 #include "monitor/monitordata.h"
 #include "settings/actions.h"
@@ -90,6 +91,17 @@ private slots:
         QCOMPARE(MonitorData.coldRes, 512); // parsed before the bad field
         QCOMPARE(MonitorData.coldTemp, 0);
         QVERIFY(link.port().Active());
+        QCOMPARE(PortBusy(), 0);
+    }
+
+    // A device that has vanished: the port error goes on to the caller (the application's
+    // error display), and the port is closed all the same.
+    void vanishedDeviceStillClosesThePort() {
+        EmuLink link(2);
+        QVERIFY(link.ok());
+        link.emu().stop();
+        QVERIFY_THROWS_EXCEPTION(EComError, CalibrateBatteries());
+        QVERIFY(!link.port().Active());
         QCOMPARE(PortBusy(), 0);
     }
 
