@@ -128,7 +128,17 @@ void TMonitorPoller::tick() {
     }
     m_timer.stop();
     m_polling = true;
-    const bool ok = ReadMonitorData();
+    bool ok = false;
+    try {
+        ok = ReadMonitorData();
+    } catch (...) {
+        // A port error (the device vanished while a line was sent) ends monitoring like a
+        // failed poll and goes on to the application's error display; start() works again.
+        m_polling = false;
+        m_active = false;
+        emit stopped(true);
+        throw;
+    }
     m_polling = false;
     if (!ok)
         m_active = false;

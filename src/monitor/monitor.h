@@ -16,7 +16,8 @@ bool ReadMonitorData();
 // Repeats ReadMonitorData with a gap of `interval` ms between the end of one poll and the
 // start of the next. A tick that finds the port busy (another transaction, possibly one
 // showing a message box) is skipped and tried again at the next tick. A failed poll stops
-// monitoring.
+// monitoring; so does a port error escaping from a poll, which is passed on to the caller of
+// the event loop (the application's error display).
 class TMonitorPoller : public QObject {
     Q_OBJECT
 public:

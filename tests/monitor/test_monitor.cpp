@@ -1,6 +1,7 @@
 // Monitor polls against the virtual device, and the poll loop.
 
 #include "common/emulink.h"
+#include "link/ComPort.h"
 #include "link/transport.h"
 #include "monitor/monitor.h"
 #include "settings/models.h"
@@ -34,6 +35,8 @@ QList<qint32> Answer(TDeviceEmulator& emu, const QByteArray& name) {
     return {};
 }
 
+QString s_lastError; // what the error display of the test application last caught
+
 int Count(const QList<QByteArray>& list, const QByteArray& name) {
     return int(std::count(list.begin(), list.end(), name));
 }
@@ -53,6 +56,7 @@ private slots:
     void pollerRepeatsWithGap();
     void pollerSkipsBusyTicks();
     void pollerStopsAfterFailure();
+    void pollerRestartsAfterAPortError();
 };
 
 void TestMonitor::init() {
@@ -260,5 +264,48 @@ void TestMonitor::pollerStopsAfterFailure() {
     QCOMPARE(stopped.at(1).at(0).toBool(), false);
 }
 
-QTEST_GUILESS_MAIN(TestMonitor)
+// A port error escaping from a tick reaches the application's error display (the app's own
+// notify() does the same) and leaves a poller that can be started again.
+void TestMonitor::pollerRestartsAfterAPortError() {
+    EmuLink link(1);
+    QVERIFY2(link.ok(), qPrintable(link.error()));
+    TMonitorPoller poller;
+    QSignalSpy stopped(&poller, &TMonitorPoller::stopped);
+    TEmuFaults faults;
+    faults.disappearAfter = 3; // the device vanishes after ID, BNRG and LNRG
+    link.emu().setFaults(faults);
+    s_lastError.clear();
+    poller.start();
+    QTRY_VERIFY_WITH_TIMEOUT(stopped.count() == 1, 20000);
+    QVERIFY(!s_lastError.isEmpty());
+    QCOMPARE(stopped.first().at(0).toBool(), true);
+    QVERIFY(!poller.active());
+    QVERIFY(!poller.polling());
+    QCOMPARE(PortBusy(), 0);
+    s_lastError.clear();
+    poller.start(); // the port is still dead: the next tick fails again, but it runs
+    QTRY_VERIFY_WITH_TIMEOUT(stopped.count() == 2, 20000);
+    QVERIFY(!s_lastError.isEmpty());
+    QVERIFY(!poller.active());
+}
+
+class TErrorDisplayApp : public QCoreApplication {
+public:
+    using QCoreApplication::QCoreApplication;
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QCoreApplication::notify(receiver, event);
+        } catch (const EComError& e) {
+            s_lastError = e.message();
+            return false;
+        }
+    }
+};
+
+int main(int argc, char** argv) {
+    TErrorDisplayApp app(argc, argv);
+    TestMonitor test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_monitor.moc"
