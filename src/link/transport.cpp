@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <ctime>
 #include <limits>
+#include <sched.h>
 #include <sys/prctl.h>
 
 TComPort* ComPort = nullptr;
@@ -24,6 +25,7 @@ constexpr qsizetype kMaxLineBytes = 64 * 1024;
 constexpr qint64 kAnswerLimitNs = 3'000'000'000;
 // A device that never falls silent must not hold a flush forever either.
 constexpr qint64 kFlushLimitNs = 3'000'000'000;
+constexpr qint64 kPauseSpinNs = 400'000; // the last part of a pause is not slept
 
 qint64 monotonicNs() {
     timespec ts{};
@@ -194,10 +196,16 @@ void Pause(int ms) {
     // The default 50 us timer slack would be added to every pause of a transfer.
     static thread_local const bool precise = prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL) == 0;
     Q_UNUSED(precise);
+    // A sleep wakes late by a few hundred microseconds on a busy or virtual machine, and a
+    // transfer makes about a hundred pauses: sleep to just before the deadline, then yield
+    // the processor until it has passed.
     const qint64 deadlineNs = monotonicNs() + qint64(ms) * 1'000'000;
-    const timespec deadline{time_t(deadlineNs / 1'000'000'000), long(deadlineNs % 1'000'000'000)};
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
+    const qint64 wakeNs = deadlineNs - kPauseSpinNs;
+    const timespec wake{time_t(wakeNs / 1'000'000'000), long(wakeNs % 1'000'000'000)};
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &wake, nullptr) == EINTR) {
     }
+    while (monotonicNs() < deadlineNs)
+        sched_yield();
 }
 
 void FlushPort() {
