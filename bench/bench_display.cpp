@@ -3,6 +3,7 @@
 // 100 ms pause after "LRST" and the second flush of an upload. Run by hand:
 //   bench_display [repetitions]
 
+#include "benchdevice.h"
 #include "display/displaydata.h"
 #include "display/transfers.h"
 #include "emulator/emulator.h"
@@ -38,15 +39,9 @@ double Median(std::vector<double> v) {
 
 bool Measure(const TBench& bench, int repetitions) {
     TDeviceEmulator emu(bench.model);
-    QString error;
-    if (!emu.start(&error)) {
-        std::fprintf(stderr, "emulator: %s\n", qPrintable(error));
-        return false;
-    }
     TComPort port;
-    port.setDeviceName(emu.slavePath());
-    port.setActive(true);
-    ComPort = &port;
+    if (!OpenBenchDevice(emu, port))
+        return false;
     ResetTransport();
     SelectModel(bench.model);
     std::vector<double> times;

@@ -3,6 +3,7 @@
 //
 // Usage: bench_link [runs]   (default 5)
 
+#include "benchdevice.h"
 #include "emulator/emulator.h"
 #include "link/ComPort.h"
 #include "link/transport.h"
@@ -56,20 +57,9 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
     TDeviceEmulator emu(4);
-    QString error;
-    if (!emu.start(&error)) {
-        std::fprintf(stderr, "emulator: %s\n", qPrintable(error));
-        return 1;
-    }
     TComPort port;
-    try {
-        port.setDeviceName(emu.slavePath());
-        port.setActive(true);
-    } catch (const EComError& e) {
-        std::fprintf(stderr, "port: %s\n", qPrintable(e.message()));
+    if (!OpenBenchDevice(emu, port))
         return 1;
-    }
-    ComPort = &port;
     const auto reads = readList(emu);
     if (reads.size() != kReads) {
         std::fprintf(stderr, "too few integer parameters\n");

@@ -3,6 +3,7 @@
 //   download: 100 ms + 98 x 10 ms;  unchanged upload: 100 ms + 97 x 10 ms.
 // Usage: bench_settings [rounds]   (default 5; prints the median and the best round)
 
+#include "benchdevice.h"
 #include "emulator/emulator.h"
 #include "link/ComPort.h"
 #include "link/transport.h"
@@ -78,20 +79,9 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     TDeviceEmulator emu(1);
-    QString error;
-    if (!emu.start(&error)) {
-        std::fprintf(stderr, "emulator: %s\n", qPrintable(error));
-        return 1;
-    }
     TComPort port;
-    try {
-        port.setDeviceName(emu.slavePath());
-        port.setActive(true);
-    } catch (const EComError& e) {
-        std::fprintf(stderr, "port: %s\n", qPrintable(e.message()));
+    if (!OpenBenchDevice(emu, port))
         return 1;
-    }
-    ComPort = &port;
     bool ok = true;
     std::vector<double> down, up;
     for (int i = 0; i < rounds; ++i) {
