@@ -1,6 +1,7 @@
 #include "shell/application.h"
 #include "shell/mother.h"
 #include "shell/singleinstance.h"
+#include "shell/termination.h"
 
 int main(int argc, char* argv[]) {
     TApplication app(argc, argv);
@@ -11,6 +12,9 @@ int main(int argc, char* argv[]) {
     TMotherForm form;
     QObject::connect(&instance, &TSingleInstance::restoreRequested, &form,
                      &TMotherForm::restoreWindow);
+    TTerminationWatch termination;
+    QObject::connect(&termination, &TTerminationWatch::terminationRequested, &form,
+                     &TMotherForm::close);
     form.show();
     return app.exec();
 }

@@ -5,11 +5,13 @@
 #include "settings/XMLSettings.h"
 #include "shell/application.h"
 #include "shell/dialogs.h"
+#include "shell/termination.h"
 
 #include <QTimer>
 #include <QtTest>
 
 #include <cerrno>
+#include <csignal>
 #include <stdexcept>
 
 class TestApplication : public QObject {
@@ -17,7 +19,27 @@ class TestApplication : public QObject {
 private slots:
     void cleanup() { Dialogs::reset(); }
     void uncaughtErrorsAreShown();
+    void terminationSignalsArriveOnTheEventLoop();
 };
+
+void TestApplication::terminationSignalsArriveOnTheEventLoop() {
+    QList<int> received;
+    {
+        TTerminationWatch watch;
+        connect(&watch, &TTerminationWatch::terminationRequested, this,
+                [&](int number) { received.append(number); });
+        QVERIFY(::raise(SIGTERM) == 0); // would end the test program without the watch
+        QVERIFY(::raise(SIGINT) == 0);
+        QTRY_COMPARE(received, (QList<int>{SIGTERM, SIGINT}));
+
+        TTerminationWatch second; // one per process: the second one stays inert
+        QVERIFY(::raise(SIGHUP) == 0);
+        QTRY_COMPARE(received.size(), 3);
+    }
+    struct sigaction current {};
+    sigaction(SIGTERM, nullptr, &current);
+    QVERIFY(current.sa_handler == SIG_DFL); // the defaults are back
+}
 
 void TestApplication::uncaughtErrorsAreShown() {
     QVERIFY(qobject_cast<TApplication*>(qApp));
