@@ -74,14 +74,14 @@ bool readOptions(const QCommandLineParser& p, Options* o, QString* error) {
     o->faults.babble = p.isSet("babble");
     o->faults.errorFor = p.value("error-for").toLatin1();
     if (p.isSet("malformed")) {
-        const QByteArray spec = p.value("malformed").toLatin1();
-        const qsizetype eq = spec.indexOf('=');
+        const QByteArray pair = p.value("malformed").toLatin1();
+        const qsizetype eq = pair.indexOf('=');
         if (eq <= 0) {
             *error = "--malformed needs NAME=VALUE";
             return false;
         }
-        o->faults.malformedFor = spec.left(eq);
-        o->faults.malformedValue = spec.mid(eq + 1);
+        o->faults.malformedFor = pair.left(eq);
+        o->faults.malformedValue = pair.mid(eq + 1);
     }
     return true;
 }
