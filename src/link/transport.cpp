@@ -141,6 +141,18 @@ bool parseInt32(const QString& field, qint32& value) {
     return true;
 }
 
+// Up to three tries of one request, with a flush before each retry; stops early once the
+// link is lost. True when a try succeeded.
+template <typename Request> bool withRetries(Request request) {
+    bool ok = false;
+    for (int attempt = 1; attempt <= kAttempts && !ok && !LinkLost; ++attempt) {
+        if (attempt > 1)
+            FlushPort();
+        ok = request();
+    }
+    return ok;
+}
+
 // Reads the parameter until it has `count` fields: up to three reads with a flush between.
 bool readFields(const QString& name, int count, QStringList& fields) {
     for (int attempt = 1; attempt <= kAttempts; ++attempt) {
@@ -244,13 +256,7 @@ bool RunCommand(const QString& command) {
 
 void ReadParam(const QString& name, QString& value) {
     value.clear();
-    bool ok = false;
-    for (int attempt = 1; attempt <= kAttempts && !ok && !LinkLost; ++attempt) {
-        if (attempt > 1)
-            FlushPort();
-        ok = GetParam(name, value);
-    }
-    if (!ok) {
+    if (!withRetries([&] { return GetParam(name, value); })) {
         value.clear();
         LinkLost = true;
     }
@@ -264,13 +270,7 @@ void WriteParam(const QString& name, const QString& value) {
     ReadParam(name, current);
     if (current.isEmpty() || current == value)
         return;
-    bool ok = false;
-    for (int attempt = 1; attempt <= kAttempts && !ok && !LinkLost; ++attempt) {
-        if (attempt > 1)
-            FlushPort();
-        ok = PutParam(name, value);
-    }
-    if (!ok)
+    if (!withRetries([&] { return PutParam(name, value); }))
         LinkLost = true;
     ProgressBar().StepIt();
     if (!LinkLost)
