@@ -34,11 +34,15 @@ QRgb RgbOfColor(quint32 color) {
     return qRgb(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
 }
 
-bool ValidArea(int slot, int rows, QString& error) {
+// Whether a picture file of slot `slot` (`rows` rows) may be read or written: Skipped for
+// an unsupported extension, Failed (with the error text) for an area no display has.
+TFileResult CheckPictureFile(const QString& fileName, int slot, int rows, QString& error) {
+    if (PictureFormatOf(fileName) == TPictureFormat::None)
+        return TFileResult::Skipped;
     if (slot >= 0 && slot < LogoSlots && rows >= 1 && rows <= DisplayMaxRows)
-        return true;
+        return TFileResult::Done;
     error = QStringLiteral("No model with a display is known");
-    return false;
+    return TFileResult::Failed;
 }
 
 // Transparent pixels composited over black: premultiplied colour components are exactly
@@ -251,30 +255,27 @@ QImage ScreenToPicture(int rows, int zoom) {
 }
 
 TFileResult LoadLogoFile(const QString& fileName, int slot, int rows, QString& error) {
-    if (PictureFormatOf(fileName) == TPictureFormat::None)
-        return TFileResult::Skipped;
-    if (!ValidArea(slot, rows, error))
-        return TFileResult::Failed;
+    TFileResult result = CheckPictureFile(fileName, slot, rows, error);
+    if (result != TFileResult::Done)
+        return result;
     QImage image;
-    const TFileResult result = ReadPicture(fileName, image, error);
+    result = ReadPicture(fileName, image, error);
     if (result == TFileResult::Done)
         PictureToLogo(image, slot, rows);
     return result;
 }
 
 TFileResult SaveLogoFile(const QString& fileName, int slot, int rows, QString& error) {
-    if (PictureFormatOf(fileName) == TPictureFormat::None)
-        return TFileResult::Skipped;
-    if (!ValidArea(slot, rows, error))
-        return TFileResult::Failed;
+    const TFileResult check = CheckPictureFile(fileName, slot, rows, error);
+    if (check != TFileResult::Done)
+        return check;
     return WritePicture(LogoToPicture(slot, rows), fileName, error);
 }
 
 TFileResult SaveScreenFile(const QString& fileName, int rows, int zoom, QString& error) {
-    if (PictureFormatOf(fileName) == TPictureFormat::None)
-        return TFileResult::Skipped;
-    if (!ValidArea(0, rows, error))
-        return TFileResult::Failed;
+    const TFileResult check = CheckPictureFile(fileName, 0, rows, error);
+    if (check != TFileResult::Done)
+        return check;
     if (zoom < 1) {
         error = QStringLiteral("Invalid zoom factor %1").arg(zoom);
         return TFileResult::Failed;
