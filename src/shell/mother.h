@@ -124,8 +124,8 @@ private:
     void runStep(const std::function<void()>& step);
     void guarded(const std::function<void()>& action);
 
-    void refreshPortList();
-    QString resolveChoice(bool allowDemoFallback);
+    void refreshPortList(const QList<TSerialDevice>& devices);
+    QString resolveChoice(bool allowDemoFallback, const QList<TSerialDevice>& devices);
     void connectTo(const QString& node);
     QString startDemo();
     void stopDemoUnlessUsed();

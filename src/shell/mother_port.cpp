@@ -23,6 +23,15 @@ bool isChoice(const QString& text, const QString& choice) {
     return text.trimmed().compare(choice, Qt::CaseInsensitive) == 0;
 }
 
+// The device among the listed ports; as in DetectPort, a later match replaces an earlier one.
+QString findDevice(const QList<TSerialDevice>& devices) {
+    QString found;
+    for (const auto& device : devices)
+        if (DeviceMatches(device, kDeviceBus, kDeviceVid, kDevicePid))
+            found = device.portName;
+    return found;
+}
+
 } // namespace
 
 QString TMotherForm::DetectPort(const QString& Name, const QString& VID, const QString& PID) const {
@@ -37,20 +46,21 @@ bool TMotherForm::demoActive() const {
     return m_demo && ComPort->Active() && SamePort(ComPort->DeviceName(), m_demo->slavePath());
 }
 
-void TMotherForm::refreshPortList() {
+void TMotherForm::refreshPortList(const QList<TSerialDevice>& devices) {
     const QString text = ComPorts->currentText();
     ComPorts->clear();
     ComPorts->addItem(AutoChoice());
-    const auto devices = ListSerialDevices(m_options.sysRoot);
     for (const auto& device : devices)
         ComPorts->addItem(device.portName);
     ComPorts->addItem(DemoChoice());
     ComPorts->setEditText(text);
 }
 
+// The ports are listed once: the same list fills the box and finds the device.
 void TMotherForm::OpenPort() {
-    refreshPortList();
-    const QString wanted = resolveChoice(m_allowDemoFallback);
+    const auto devices = ListSerialDevices(m_options.sysRoot);
+    refreshPortList(devices);
+    const QString wanted = resolveChoice(m_allowDemoFallback, devices);
     if (wanted.isEmpty())
         return; // nothing found: the port stays as it is
     connectTo(PortDevicePath(wanted, m_options.devRoot));
@@ -58,12 +68,12 @@ void TMotherForm::OpenPort() {
 
 // The port the box's text asks for, or empty. "Auto" looks for the device; without one it
 // may fall back to the virtual device, which the box then shows as "Demo".
-QString TMotherForm::resolveChoice(bool allowDemoFallback) {
+QString TMotherForm::resolveChoice(bool allowDemoFallback, const QList<TSerialDevice>& devices) {
     const QString text = ComPorts->currentText().trimmed();
     const bool autoDemo = m_autoDemo && isChoice(text, DemoChoice());
     m_autoDemo = autoDemo;
     if (isChoice(text, AutoChoice()) || autoDemo) {
-        const QString found = DetectPort(kDeviceBus, kDeviceVid, kDevicePid);
+        const QString found = findDevice(devices);
         if (!found.isEmpty()) {
             if (m_autoDemo)
                 ComPorts->setEditText(AutoChoice());
