@@ -11,10 +11,18 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 
 inline QString BuiltProgram(const char* name) {
     return qEnvironmentVariable("DEVEDAZI_BUILD_DIR") + QStringLiteral("/src/") +
            QString::fromLatin1(name);
+}
+
+// For initTestCase: both programs these tests run must have been built.
+inline void RequireBuiltPrograms() {
+    QVERIFY2(QFile::exists(BuiltProgram("devedazi-cli")) &&
+                 QFile::exists(BuiltProgram("devedazi-emu")),
+             "build the targets devedazi-cli and devedazi-emu first");
 }
 
 // devedazi-emu with a trace file and a state file in a private folder. The state file is

@@ -52,9 +52,7 @@ private slots:
 };
 
 void TestCliDevice::initTestCase() {
-    QVERIFY2(QFile::exists(BuiltProgram("devedazi-cli")) &&
-                 QFile::exists(BuiltProgram("devedazi-emu")),
-             "build the targets devedazi-cli and devedazi-emu first");
+    RequireBuiltPrograms();
 }
 
 void TestCliDevice::logosDownload() {

@@ -22,9 +22,7 @@ private slots:
 };
 
 void TestCliSettings::initTestCase() {
-    QVERIFY2(QFile::exists(BuiltProgram("devedazi-cli")) &&
-                 QFile::exists(BuiltProgram("devedazi-emu")),
-             "build the targets devedazi-cli and devedazi-emu first");
+    RequireBuiltPrograms();
 }
 
 void TestCliSettings::linksNoWidgets() {
