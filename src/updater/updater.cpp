@@ -107,8 +107,11 @@ void TUpdaterForm::BitBtnClick() {
     const QPointer<TUpdaterForm> self(this);
     try {
         const QString firmware = chooseFirmware();
-        if (!firmware.isEmpty() && enterDfuMode() && !m_closeWhenDone)
-            runDfuTool(firmware);
+        if (!firmware.isEmpty()) {
+            enterDfuMode();
+            if (!m_closeWhenDone)
+                runDfuTool(firmware);
+        }
     } catch (...) {
         // A port error while sending "BOOT", or anything else: shown, and the button comes
         // back either way.
@@ -147,10 +150,10 @@ QString TUpdaterForm::chooseFirmware() {
     return file.isFile() ? file.absoluteFilePath() : QString();
 }
 
-bool TUpdaterForm::enterDfuMode() {
+void TUpdaterForm::enterDfuMode() {
     Memo->clear();
     if (!PortOpen())
-        return true; // the device is taken to be in DFU mode already
+        return; // the device is taken to be in DFU mode already
     {
         TPortHold hold;
         Memo->appendPlainText(QStringLiteral("Entering DFU Mode..."));
@@ -164,7 +167,6 @@ bool TUpdaterForm::enterDfuMode() {
     } catch (const EComError&) {
         // the device is already restarting; the port is gone either way
     }
-    return true;
 }
 
 void TUpdaterForm::runDfuTool(const QString& firmware) {

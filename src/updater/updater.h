@@ -44,7 +44,7 @@ protected:
 
 private:
     QString chooseFirmware();
-    bool enterDfuMode();
+    void enterDfuMode();
     void closeWindow();
     void runDfuTool(const QString& firmware);
     void showOutput(TDfuOutput& output, const QByteArray& chunk, QPlainTextEdit* memo);
