@@ -1,10 +1,14 @@
 #include "cli/cliport.h"
 
 #include "cli/clierror.h"
-#include "link/portdetect.h"
 #include "link/transport.h"
 
 namespace {
+
+// The device's USB identity.
+const QString DeviceBus = QStringLiteral("USB");
+const QString DeviceVid = QStringLiteral("0483");
+const QString DevicePid = QStringLiteral("5740");
 
 QString EnvOr(const char* name, const char* fallback) {
     const QString value = qEnvironmentVariable(name);
@@ -20,11 +24,14 @@ QString CliDevRoot() {
     return EnvOr("DEVEDAZI_DEV_ROOT", DefaultDevRoot);
 }
 
+bool IsDevicePort(const TSerialDevice& device) {
+    return DeviceMatches(device, DeviceBus, DeviceVid, DevicePid);
+}
+
 QString ResolvePortChoice(const QString& choice) {
     QString name = choice.trimmed();
     if (name.compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0) {
-        name = DetectPort(QStringLiteral("USB"), QStringLiteral("0483"), QStringLiteral("5740"),
-                          CliSysRoot());
+        name = DetectPort(DeviceBus, DeviceVid, DevicePid, CliSysRoot());
         if (name.isEmpty())
             throw ECliError(ExitNoDevice, QStringLiteral("No compatible USB device is connected"));
     }

@@ -2,6 +2,7 @@
 // Opening the device's port for one run of devedazi-cli and installing it as ComPort.
 
 #include "link/ComPort.h"
+#include "link/portdetect.h"
 
 #include <QString>
 
@@ -10,6 +11,9 @@
 // tests.
 QString CliSysRoot();
 QString CliDevRoot();
+
+// Whether a serial device has the device's USB identity (0483:5740 on the USB bus).
+bool IsDevicePort(const TSerialDevice& device);
 
 // The device node a --port choice stands for: "auto" (any letter case) searches for the
 // device's USB identity 0483:5740; a bare name lies in the device folder; a path stays.

@@ -100,8 +100,7 @@ int CmdSend(const TCliOptions& opt) {
 int CmdPorts(const TCliOptions&) {
     const QList<TSerialDevice> devices = ListSerialDevices(CliSysRoot());
     for (const TSerialDevice& d : devices) {
-        const bool ours =
-            DeviceMatches(d, QStringLiteral("USB"), QStringLiteral("0483"), QStringLiteral("5740"));
+        const bool ours = IsDevicePort(d);
         const QString id = d.vendor.isEmpty() && d.product.isEmpty()
                                ? QStringLiteral("-")
                                : QStringLiteral("%1:%2").arg(d.vendor, d.product);
