@@ -252,9 +252,7 @@ void TMotherForm::FormCreate() {
         SaveSettingsFile(DefaultSettingsFile());
     });
     runStep([this] { loadINI(); });
-    m_allowDemoFallback = true;
-    runStep([this] { OpenPort(); });
-    m_allowDemoFallback = false;
+    runStep([this] { OpenPort(true); });
     runStep([this] { setWindowTitle(QStringLiteral("DEVedazi v%1").arg(AppVersion())); });
     ProgressBar->follow(::ProgressBar());
     ProfileClipboard.flags = -1;

@@ -43,8 +43,9 @@ public:
     static QString AutoChoice() { return QStringLiteral("Auto"); }
     static QString DemoChoice() { return QStringLiteral("Demo"); }
 
-    // Port discovery and connection.
-    void OpenPort();
+    // Port discovery and connection. With allowDemoFallback (at start and when the user picks
+    // an entry) "Auto" without a device may fall back to the virtual device.
+    void OpenPort(bool allowDemoFallback = false);
     QString DetectPort(const QString& Name, const QString& VID, const QString& PID) const;
     void ComPortDeviceArrival(TComPort* sender, const QString& DeviceName);
     void ComPortDeviceRemoved(TComPort* sender, const QString& DeviceName);
@@ -142,7 +143,6 @@ private:
     QString m_openedPath;    // the node the port was opened under, as given
     QString m_openedNode;    // the same with every symlink resolved at opening time
     bool m_autoDemo = false; // "Auto" found nothing and fell back to the virtual device
-    bool m_allowDemoFallback = false;
 };
 
 // The one main window of the process (null before it exists and after it is gone).

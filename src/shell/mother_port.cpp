@@ -57,10 +57,10 @@ void TMotherForm::refreshPortList(const QList<TSerialDevice>& devices) {
 }
 
 // The ports are listed once: the same list fills the box and finds the device.
-void TMotherForm::OpenPort() {
+void TMotherForm::OpenPort(bool allowDemoFallback) {
     const auto devices = ListSerialDevices(m_options.sysRoot);
     refreshPortList(devices);
-    const QString wanted = resolveChoice(m_allowDemoFallback, devices);
+    const QString wanted = resolveChoice(allowDemoFallback, devices);
     if (wanted.isEmpty())
         return; // nothing found: the port stays as it is
     connectTo(PortDevicePath(wanted, m_options.devRoot));
@@ -158,10 +158,5 @@ void TMotherForm::ComPortDeviceRemoved(TComPort*, const QString& DeviceName) {
 void TMotherForm::ComPortsSelect(int index) {
     m_autoDemo = false;
     ComPorts->setEditText(ComPorts->itemText(index));
-    guarded([this] {
-        m_allowDemoFallback = true;
-        OpenPort();
-        m_allowDemoFallback = false;
-    });
-    m_allowDemoFallback = false;
+    guarded([this] { OpenPort(true); });
 }
