@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr int PollGapMs = 100; // as the monitor window's timer
+constexpr int PollGapMs = TMonitorPoller::DefaultInterval; // as the window's poller
 constexpr int StopCheckMs = 10;
 
 // Rows go to standard output, or into the output file (written through a temporary file;
