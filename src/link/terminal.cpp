@@ -1,28 +1,13 @@
 #include "link/terminal.h"
 
 #include "link/ComPort.h"
+#include "link/transport.h"
 
 #include <QElapsedTimer>
-#include <QThread>
 
 namespace {
 
 // PortBusy (the port's Tag) taken for the lifetime of the object, released on every way out.
-class TBusyHold {
-public:
-    explicit TBusyHold(TComPort* port) : m_port(port) {
-        while (m_port->Tag != 0)
-            QThread::msleep(1);
-        m_port->Tag = 1;
-    }
-    ~TBusyHold() { m_port->Tag = 0; }
-    TBusyHold(const TBusyHold&) = delete;
-    TBusyHold& operator=(const TBusyHold&) = delete;
-
-private:
-    TComPort* m_port;
-};
-
 // Reads lines until 100 ms of silence (the port's read limit), a port error, or a bound.
 void collect(TComPort* port, TTerminalExchange& result, int talkLimitMs) {
     QElapsedTimer clock;
@@ -53,7 +38,7 @@ TTerminalExchange TerminalSend(TComPort* port, const QByteArray& line, int talkL
     TTerminalExchange result;
     if (port == nullptr || !port->Active())
         return result;
-    TBusyHold busy(port);
+    TPortHold busy;
     try {
         port->WriteAnsiLine(line);
     } catch (const EComError& e) {

@@ -23,6 +23,6 @@ inline constexpr qsizetype TerminalMaxLineBytes = 64 * 1024;
 inline constexpr int TerminalTalkLimitMs = 3000;
 
 // Sends `line` (its 8-bit characters and a carriage return) on `port` and collects what
-// comes back. A closed (or missing) port sends nothing.
+// comes back, holding PortBusy meanwhile. A closed (or missing) port sends nothing.
 TTerminalExchange TerminalSend(TComPort* port, const QByteArray& line,
                                int talkLimitMs = TerminalTalkLimitMs);

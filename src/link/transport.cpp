@@ -301,27 +301,28 @@ void WriteInts(const QString& name, const TIntegers& list) {
     WriteParam(name, parts.join(QLatin1Char(',')));
 }
 
+TPortHold::TPortHold() {
+    while (PortBusy() != 0)
+        Pause(1);
+    SetPortBusy(1);
+}
+
+TPortHold::~TPortHold() {
+    SetPortBusy(0);
+}
+
 TSequence::TSequence(int progressSteps) : m_progress(progressSteps >= 0) {
     if (m_progress) {
         ProgressBar().SetPosition(0);
         ProgressBar().SetMax(progressSteps);
         Pause(1);
     }
-    while (PortBusy() != 0)
-        Pause(1);
-    SetPortBusy(1);
+    m_hold.emplace(); // released with the frame, also when the flush below raises
     LinkLost = false;
-    try {
-        FlushPort();
-    } catch (...) {
-        SetPortBusy(0); // the destructor does not run for a constructor that throws
-        throw;
-    }
+    FlushPort();
 }
 
-TSequence::~TSequence() {
-    SetPortBusy(0);
-}
+TSequence::~TSequence() = default;
 
 bool TSequence::Finish() {
     if (m_progress && !LinkLost) {

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QVector>
 
+#include <optional>
+
 class TComPort;
 
 using TIntegers = QVector<qint32>;
@@ -48,6 +50,16 @@ void WriteParam(const QString& name, const QString& value);
 void ReadInts(const QString& name, int count, TIntegers& list);
 void WriteInts(const QString& name, const TIntegers& list);
 
+// Waits until PortBusy is clear, takes it, and gives it back on every way out. The sequence
+// frame holds one; raw exchanges (the terminal, the switch to the boot loader) use it alone.
+class TPortHold {
+public:
+    TPortHold();
+    ~TPortHold();
+    TPortHold(const TPortHold&) = delete;
+    TPortHold& operator=(const TPortHold&) = delete;
+};
+
 // The sequence frame around every device operation. The constructor sets the progress
 // (when steps >= 0), waits for and takes PortBusy, clears LinkLost and flushes the port;
 // Finish() resets the progress on success and tells whether the sequence succeeded;
@@ -62,6 +74,7 @@ public:
 
 private:
     bool m_progress;
+    std::optional<TPortHold> m_hold;
 };
 
 // Puts the transport's globals back to their start values (for tests).

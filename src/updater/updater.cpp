@@ -47,19 +47,6 @@ bool PortOpen() {
     return ComPort != nullptr && ComPort->Active();
 }
 
-// Holds PortBusy for a raw exchange: waits for it, takes it, always gives it back.
-class TPortHold {
-public:
-    TPortHold() {
-        while (PortBusy() != 0)
-            Pause(1);
-        SetPortBusy(1);
-    }
-    ~TPortHold() { SetPortBusy(0); }
-    TPortHold(const TPortHold&) = delete;
-    TPortHold& operator=(const TPortHold&) = delete;
-};
-
 } // namespace
 
 QString FirmwareFolder() {
