@@ -48,3 +48,11 @@ void ShowCurrentError(QWidget* parent) {
                        QStringLiteral("Unknown error"));
     }
 }
+
+void Guarded(QWidget* parent, const std::function<void()>& action) {
+    try {
+        action();
+    } catch (...) {
+        ShowCurrentError(parent);
+    }
+}

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <exception>
+#include <functional>
 
 class QWidget;
 
@@ -25,3 +26,6 @@ QString PermissionHint();
 void ShowError(const std::exception& error, QWidget* parent = nullptr);
 // Runs the current exception (inside a catch block) through ShowError.
 void ShowCurrentError(QWidget* parent = nullptr);
+// Runs a handler; an error it raises is shown with ShowError instead of travelling up
+// through Qt's event handling.
+void Guarded(QWidget* parent, const std::function<void()>& action);

@@ -2,10 +2,13 @@
 // The one seam for message boxes and file dialogs. Every window asks through these
 // functions; tests queue the answers (and reset them in cleanup()).
 
+#include <QColor>
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+
+#include <optional>
 
 class QWidget;
 
@@ -20,11 +23,19 @@ void information(QWidget* parent, const QString& text); // "Done" and friends
 void error(QWidget* parent, const QString& text);       // error icon, OK
 bool question(QWidget* parent, const QString& text);    // Yes/No, true on Yes
 
-// File dialogs; an empty result means the user cancelled.
+// File dialogs; an empty result means the user cancelled. filter lists the filters
+// separated by ";;"; selectedFilter is preselected. chosenFilter (when given) receives the
+// filter the user left selected; defaultSuffix is added to a saved name typed without one.
 QString openFileName(QWidget* parent, const QString& caption, const QString& dir,
-                     const QString& filter, const QString& selectedFilter = QString());
+                     const QString& filter, const QString& selectedFilter = QString(),
+                     QString* chosenFilter = nullptr);
 QString saveFileName(QWidget* parent, const QString& caption, const QString& dir,
-                     const QString& filter, const QString& selectedFilter = QString());
+                     const QString& filter, const QString& selectedFilter = QString(),
+                     QString* chosenFilter = nullptr, const QString& defaultSuffix = QString());
+
+// The colour dialog (any colour, custom colours allowed), preset with initial; nothing when
+// the user cancels.
+std::optional<QColor> color(QWidget* parent, const QColor& initial);
 
 // Opens a document or a web page with the system's default program; false if that failed.
 // While urls are only recorded (tests), nothing is opened and the result is true.
@@ -33,7 +44,11 @@ bool openUrl(const QUrl& url);
 // Test control: answers are taken in order instead of showing a dialog; every text shown
 // is recorded.
 void setNextAnswer(QMessageBox::StandardButton button);
-void setNextFileName(const QString& fileName);
+// The next file dialog answers fileName, with chosenFilter as the filter left selected
+// (the preselected one when empty).
+void setNextFileName(const QString& fileName, const QString& chosenFilter = QString());
+// The next colour dialog answers colour (nothing: cancelled).
+void setNextColor(std::optional<QColor> colour);
 QStringList shownMessages();
 void setRecordUrlsOnly(bool recordOnly);
 QList<QUrl> openedUrls();
