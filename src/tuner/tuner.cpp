@@ -1,17 +1,226 @@
 #include "tuner/tuner.h"
 
-#include <QLabel>
+#include "settings/actions.h"
+#include "settings/models.h"
+#include "settings/settingsfile.h"
+#include "settings/transfer.h"
+#include "shell/application.h"
+#include "shell/dialogs.h"
+#include "shell/mother.h"
+#include "shell/paths.h"
+#include "tuner/batterypage.h"
+#include "tuner/binding.h"
+#include "tuner/buttonspage.h"
+#include "tuner/modpage.h"
+#include "tuner/profilespage.h"
+#include "tuner/screenpage.h"
+#include "tuner/themepage.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QTabWidget>
 #include <QVBoxLayout>
+
+namespace {
+const QString kCsvFilter = QStringLiteral("All (*);;CSV File (*.csv)");
+const QString kCsvChoice = QStringLiteral("CSV File (*.csv)");
+
+QPushButton* commandButton(const QString& name, const QString& caption, QWidget* parent) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setMinimumWidth(160);
+    return button;
+}
+
+// After a failed transfer: the firmware refusal, when that was the reason, then "Error".
+void ReportFailure(QWidget* parent) {
+    if (const auto version = TakeFirmwareRefusal())
+        Dialogs::error(parent, FirmwareRefusalText(*version));
+    Dialogs::information(parent, QStringLiteral("Error"));
+}
+} // namespace
 
 TTunerForm::TTunerForm(QWidget* parent) : QWidget(parent) {
     setWindowTitle(QStringLiteral("Tuner"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
-    auto* note = new QLabel(QStringLiteral("Settings editor"), this);
-    note->setAlignment(Qt::AlignCenter);
-    layout->addWidget(note);
+    createTopStrip();
+    createStartPanel();
+    createPages();
+    layout->addWidget(TopStrip);
+    layout->addWidget(StartPanel, 1);
+    layout->addWidget(PageControl, 1);
 }
 
-void TTunerForm::DownloadSettingsClick() {}
+void TTunerForm::createTopStrip() {
+    TopStrip = new QWidget(this);
+    auto* strip = new QHBoxLayout(TopStrip);
+    strip->setContentsMargins(0, 0, 0, 0);
+    DownloadSettings = commandButton("DownloadSettings", "Download Settings", TopStrip);
+    UploadSettings = commandButton("UploadSettings", "Upload Settings", TopStrip);
+    SoftReset = commandButton("SoftReset", "Soft Reset Mod", TopStrip);
+    RstSettings = commandButton("RstSettings", "Reset Settings", TopStrip);
+    QPalette red = RstSettings->palette();
+    red.setColor(QPalette::ButtonText, Qt::red);
+    RstSettings->setPalette(red);
+    UploadSettings->setEnabled(false);
+    strip->addWidget(DownloadSettings);
+    strip->addWidget(UploadSettings);
+    strip->addStretch(1);
+    strip->addWidget(SoftReset);
+    strip->addWidget(RstSettings);
+    connect(DownloadSettings, &QPushButton::clicked, this, &TTunerForm::DownloadSettingsClick);
+    connect(UploadSettings, &QPushButton::clicked, this, &TTunerForm::UploadSettingsClick);
+    connect(SoftReset, &QPushButton::clicked, this, &TTunerForm::SoftResetClick);
+    connect(RstSettings, &QPushButton::clicked, this, &TTunerForm::RstSettingsClick);
+}
 
-void TTunerForm::ShowSettings() {}
+void TTunerForm::createStartPanel() {
+    StartPanel = new QWidget(this);
+    auto* column = new QVBoxLayout(StartPanel);
+    column->setContentsMargins(0, 0, 0, 0);
+    NewSettings = commandButton("NewSettings", "New Settings", StartPanel);
+    LoadSettings = commandButton("LoadSettings", "Load Settings", StartPanel);
+    auto row = [&](QPushButton* button) {
+        auto* line = new QHBoxLayout();
+        line->addWidget(button);
+        line->addStretch(1);
+        column->addLayout(line);
+        return line;
+    };
+    row(NewSettings);
+    row(LoadSettings);
+    column->addStretch(1);
+    connect(NewSettings, &QPushButton::clicked, this, &TTunerForm::NewSettingsClick);
+    connect(LoadSettings, &QPushButton::clicked, this, &TTunerForm::LoadSettingsClick);
+}
+
+void TTunerForm::createPages() {
+    PageControl = new QTabWidget(this);
+    PageControl->setObjectName("PageControl");
+    TabProfiles = new TProfilesPage(this);
+    TabGeneral = new TModPage(this);
+    TabScreen = new TScreenPage(this);
+    TabTheme = new TThemePage(this);
+    TabButtons = new TButtonsPage(this);
+    TabBattery = new TBatteryPage(this);
+    const struct {
+        QWidget* page;
+        const char* name;
+        const char* caption;
+    } pages[] = {{TabProfiles, "TabProfiles", "Profiles"}, {TabGeneral, "TabGeneral", "Mod"},
+                 {TabScreen, "TabScreen", "Screen"},       {TabTheme, "TabTheme", "Theme"},
+                 {TabButtons, "TabButtons", "Buttons"},    {TabBattery, "TabBattery", "Battery"}};
+    for (const auto& page : pages) {
+        page.page->setObjectName(QLatin1String(page.name));
+        PageControl->addTab(page.page, QLatin1String(page.caption));
+    }
+    PageControl->setCurrentIndex(0);
+    PageControl->hide();
+    connect(TabScreen, &TScreenPage::screenshotSizeChanged, this, &TTunerForm::SizeBarChange);
+}
+
+void TTunerForm::ShowSettings() {
+    TabProfiles->showSettings(); // header, active profile, the shown profile and its TFR curve
+    TabGeneral->showSettings();
+    TabScreen->showSettings();
+    TabBattery->showSettings();
+    TabButtons->showSettings();
+    TabTheme->showSettings();
+    SizeBarChange();
+    showPages();
+}
+
+void TTunerForm::SizeBarChange() {
+    TabTheme->layoutForModel();
+    TabScreen->layoutForModel();
+    TabGeneral->layoutForModel();
+}
+
+void TTunerForm::showPages() {
+    StartPanel->hide();
+    PageControl->show();
+    UploadSettings->setEnabled(true);
+    if (MotherForm)
+        MotherForm->MenuSaveSettings->setEnabled(true);
+    m_shown = true;
+}
+
+void TTunerForm::DownloadSettingsClick() {
+    Guarded(this, [this] {
+        if (!CheckConnected(this))
+            return;
+        if (ReadDeviceSettings())
+            ShowSettings();
+        else
+            ReportFailure(this);
+    });
+}
+
+void TTunerForm::UploadSettingsClick() {
+    Guarded(this, [this] {
+        if (!CheckConnected(this))
+            return;
+        if (WriteDeviceSettings())
+            Dialogs::information(this, QStringLiteral("Done"));
+        else
+            ReportFailure(this);
+    });
+}
+
+void TTunerForm::SoftResetClick() {
+    Guarded(this, [this] {
+        if (!CheckConnected(this))
+            return;
+        SoftResetDevice();
+        Dialogs::information(this, QStringLiteral("Done"));
+    });
+}
+
+void TTunerForm::RstSettingsClick() {
+    Guarded(this, [this] {
+        if (!CheckConnected(this))
+            return;
+        const auto answer =
+            Dialogs::message(this, QMessageBox::Warning, QStringLiteral("Confirm"),
+                             QStringLiteral("Reset Mod settings to default values?"),
+                             QMessageBox::Ok | QMessageBox::Cancel);
+        if (answer != QMessageBox::Ok)
+            return;
+        Dialogs::information(this, ResetDeviceSettings() ? QStringLiteral("Done")
+                                                         : QStringLiteral("Error"));
+    });
+}
+
+void TTunerForm::NewSettingsClick() {
+    Guarded(this, [this] {
+        LoadSettingsFile(DefaultSettingsFile());
+        ShowSettings();
+    });
+}
+
+void TTunerForm::LoadSettingsClick() {
+    Guarded(this, [this] {
+        const QString file =
+            MotherForm
+                ? MotherForm->OpenSettingsDialog()
+                : Dialogs::openFileName(this, QStringLiteral("Load Settings"), SettingsFolder(),
+                                        QStringLiteral("All (*);;XML File (*.xml)"),
+                                        QStringLiteral("XML File (*.xml)"));
+        if (file.isEmpty() || !QFileInfo::exists(file))
+            return;
+        LoadSettingsFile(file);
+        ShowSettings();
+    });
+}
+
+QString TTunerForm::openCsv(const QString& folder) {
+    return Dialogs::openFileName(this, QStringLiteral("Load .CSV"), folder, kCsvFilter, kCsvChoice);
+}
+
+QString TTunerForm::saveCsv(const QString& folder) {
+    return Dialogs::saveFileName(this, QStringLiteral("Save .CSV"), folder, kCsvFilter, kCsvChoice,
+                                 nullptr, QStringLiteral("csv"));
+}

@@ -1,15 +1,63 @@
 #pragma once
-// The Tuner window, the editor of the settings image. Placeholder frame: the main window
-// opens it, asks it to download or to show the settings; the pages come with the editor.
+// The Tuner window, the editor of the settings image: the top strip of device commands,
+// the start panel ("New Settings", "Load Settings") and the six pages. Every page edits the
+// one Settings; several Tuner windows may be open, each showing the image as of its own
+// last refresh.
 
 #include <QWidget>
+
+class QPushButton;
+class QTabWidget;
+class TBatteryPage;
+class TButtonsPage;
+class TModPage;
+class TProfilesPage;
+class TScreenPage;
+class TThemePage;
 
 class TTunerForm : public QWidget {
     Q_OBJECT
 public:
     explicit TTunerForm(QWidget* parent = nullptr);
 
+    QWidget* TopStrip = nullptr;
+    QPushButton* DownloadSettings = nullptr;
+    QPushButton* UploadSettings = nullptr;
+    QPushButton* SoftReset = nullptr;
+    QPushButton* RstSettings = nullptr;
+    QWidget* StartPanel = nullptr; // holds NewSettings and LoadSettings until pages show
+    QPushButton* NewSettings = nullptr;
+    QPushButton* LoadSettings = nullptr;
+    QTabWidget* PageControl = nullptr;
+
+    TProfilesPage* TabProfiles = nullptr;
+    TModPage* TabGeneral = nullptr;
+    TScreenPage* TabScreen = nullptr;
+    TThemePage* TabTheme = nullptr;
+    TButtonsPage* TabButtons = nullptr;
+    TBatteryPage* TabBattery = nullptr;
+
+    bool shown() const { return m_shown; } // ShowSettings ran at least once
+
+    // The CSV dialogs of the battery and TFR pages; empty when cancelled.
+    QString openCsv(const QString& folder);
+    QString saveCsv(const QString& folder);
+
 public slots:
-    void DownloadSettingsClick(); // read the device's settings and show them
-    void ShowSettings();          // fill the pages from Settings
+    void DownloadSettingsClick();
+    void UploadSettingsClick();
+    void SoftResetClick();
+    void RstSettingsClick();
+    void NewSettingsClick();
+    void LoadSettingsClick();
+    void ShowSettings();  // fill every page from Settings and ModInfo
+    void SizeBarChange(); // lay out what follows the model and the screenshot size
+
+private:
+    void createTopStrip();
+    void createStartPanel();
+    void createPages();
+    void showPages();
+
+    bool m_shown = false;
 };

@@ -1,0 +1,11 @@
+#pragma once
+// The "Buttons" page: lock and button switches and the action of each button combination.
+
+#include "tuner/page.h"
+
+class TButtonsPage : public TTunerPage {
+    Q_OBJECT
+public:
+    explicit TButtonsPage(TTunerForm* form);
+    void showSettings() override;
+};

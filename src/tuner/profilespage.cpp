@@ -1,0 +1,5 @@
+#include "tuner/profilespage.h"
+
+TProfilesPage::TProfilesPage(TTunerForm* form) : TTunerPage(form) {}
+
+void TProfilesPage::showSettings() {}

@@ -1,0 +1,5 @@
+#include "tuner/themepage.h"
+
+TThemePage::TThemePage(TTunerForm* form) : TTunerPage(form) {}
+
+void TThemePage::showSettings() {}
