@@ -65,6 +65,24 @@ void SelectModel(qint32 id) {
     ModInfo = kModels[size_t(id)];
 }
 
+QList<TMod> KnownModels() {
+    return QList<TMod>(kModels.begin() + 1, kModels.end());
+}
+
+QString ModelFolder(qint32 id) {
+    if (id == 5)
+        return QStringLiteral("Dozore_Duo3");
+    if (id < 1 || id >= qint32(kModels.size()))
+        return {};
+    return QString(kModels[size_t(id)].name).replace(QLatin1Char(' '), QLatin1Char('_'));
+}
+
+QString ModelName(qint32 id) {
+    if (id < 1 || id >= qint32(kModels.size()))
+        return {};
+    return kModels[size_t(id)].name;
+}
+
 bool ReadModel() {
     TSequence sequence(1);
     TIntegers id;

@@ -1,6 +1,7 @@
 #pragma once
 // Device models, the application version and the firmware compatibility check.
 
+#include <QList>
 #include <QString>
 #include <optional>
 
@@ -19,6 +20,13 @@ struct TMod {
 extern TMod ModInfo;
 
 void SelectModel(qint32 id);
+// The known models with a device behind them (IDs 1..5), in ID order.
+QList<TMod> KnownModels();
+// The folder name of a model's files (firmware, backups): "Dozore_213" ... "Dozore_Duo3";
+// empty for an unknown ID.
+QString ModelFolder(qint32 id);
+// The name of a known model ("Dozore 213" ...); empty for an unknown ID.
+QString ModelName(qint32 id);
 bool ReadModel();
 QString AppVersion(); // major.minor.release
 int AppBuild();       // the build number, not part of AppVersion()

@@ -2,8 +2,10 @@
 
 #include "shell/artwork.h"
 #include "shell/dialogs.h"
+#include "shell/paths.h"
 
 #include <QEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -62,8 +64,9 @@ QString TAboutForm::FullVersionText() {
         .arg(DEVEDAZI_VERSION_BUILD);
 }
 
+// The project's own page is its README, shipped beside the manuals.
 QString TAboutForm::SiteUrl() {
-    return QStringLiteral("https://devedazi.example.org/");
+    return QUrl::fromLocalFile(ManualPath(QStringLiteral("README.md"))).toString();
 }
 
 void TAboutForm::SiteClick() {
@@ -72,6 +75,7 @@ void TAboutForm::SiteClick() {
 
 void TAboutForm::showEvent(QShowEvent* event) {
     AppName->setText(FullVersionText());
+    Site->setVisible(QFileInfo::exists(ManualPath(QStringLiteral("README.md"))));
     if (parentWidget()) // centred on the main window
         move(parentWidget()->geometry().center() - rect().center());
     QDialog::showEvent(event);

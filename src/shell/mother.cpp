@@ -10,12 +10,15 @@
 #include "shell/about.h"
 #include "shell/application.h"
 #include "shell/artwork.h"
+#include "shell/dialogs.h"
 #include "shell/paths.h"
 #include "shell/progressbar.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QEvent>
+#include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMdiArea>
@@ -25,6 +28,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
 #include <QVBoxLayout>
 
 TMotherForm* MotherForm = nullptr;
@@ -147,6 +151,13 @@ void TMotherForm::createToolBar() {
     connect(BitBtn3, &QPushButton::clicked, this, &TMotherForm::BitBtn3Click);
     connect(BitBtn4, &QPushButton::clicked, this, &TMotherForm::BitBtn4Click);
     connect(ComPorts, &QComboBox::activated, this, &TMotherForm::ComPortsSelect);
+    connect(ComPorts, &QComboBox::editTextChanged, this, [this](const QString& text) {
+        // "Demo" lasts for the session; an emptied box (also while the list is rebuilt) is
+        // no choice.
+        if (!text.trimmed().isEmpty() &&
+            text.trimmed().compare(DemoChoice(), Qt::CaseInsensitive) != 0)
+            m_savedChoice = text.trimmed();
+    });
 }
 
 void TMotherForm::createWorkspace() {
@@ -176,8 +187,42 @@ void TMotherForm::createStatusBar() {
     ProgressBar = new TSegmentedProgressBar(StatusBar);
     ProgressBar->setObjectName(QStringLiteral("ProgressBar"));
     ProgressBar->setFixedSize(200, 17);
+    Connection = new QLabel(StatusBar);
+    Connection->setObjectName(QStringLiteral("Connection"));
+    StatusBar->addPermanentWidget(Connection);
     StatusBar->addPermanentWidget(ProgressBar);
     setStatusBar(StatusBar);
+    // Transactions that close the port (soft reset, calibration, the updater) don't tell
+    // the main window, so the state is looked at twice a second.
+    auto* timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, &TMotherForm::showConnection);
+    timer->start(500);
+    connect(&::ProgressBar(), &TProgress::changed, this, [this] {
+        m_modelRead = ComPort->Active();
+        showConnection();
+    });
+}
+
+QString TMotherForm::connectionText() const {
+    if (demoActive()) {
+        const QString model = m_demo ? ModelName(m_demo->modelId()) : QString();
+        return QStringLiteral("Demo: the built-in virtual device (%1), no real device needed")
+            .arg(model);
+    }
+    if (!ComPort->Active())
+        return QStringLiteral("No device");
+    QString text = QStringLiteral("Connected: %1").arg(ComPort->DeviceName());
+    if (m_modelRead && ModInfo.ID > 0)
+        text += QStringLiteral(" (%1)").arg(ModInfo.name);
+    return text;
+}
+
+void TMotherForm::showConnection() {
+    const QString text = connectionText();
+    if (Connection->text() != text) {
+        Connection->setText(text);
+        Connection->setToolTip(text);
+    }
 }
 
 void TMotherForm::createFileMenu() {
@@ -275,19 +320,38 @@ void TMotherForm::guarded(const std::function<void()>& action) {
     }
 }
 
+// A settings file that can't be read is reported with its place; the port choice falls
+// back to "Auto" and the file is written anew at exit.
 void TMotherForm::loadINI() {
-    TXMLSettings ini(AppSettingsFile());
-    ComPorts->setEditText(
-        ini.ReadString(QStringLiteral("General"), QStringLiteral("ComPort"), AutoChoice()));
-    ini.Close();
+    ComPorts->setEditText(AutoChoice());
+    try {
+        TXMLSettings ini(AppSettingsFile());
+        ComPorts->setEditText(
+            ini.ReadString(QStringLiteral("General"), QStringLiteral("ComPort"), AutoChoice()));
+        ini.Close();
+    } catch (const std::exception& e) {
+        Dialogs::error(this, QStringLiteral("Cannot read the application settings %1:\n%2\n"
+                                            "The port choice is \"Auto\"; the file is written "
+                                            "anew when the program ends.")
+                                 .arg(QDir::toNativeSeparators(AppSettingsFile()),
+                                      QString::fromUtf8(e.what())));
+    }
 }
 
 void TMotherForm::saveINI() {
-    TXMLSettings ini(AppSettingsFile());
-    // Falling back to the virtual device does not change the user's choice.
-    const QString choice = m_autoDemo ? AutoChoice() : ComPorts->currentText();
-    ini.WriteString(QStringLiteral("General"), QStringLiteral("ComPort"), choice);
-    ini.Close();
+    const QString file = AppSettingsFile();
+    std::unique_ptr<TXMLSettings> ini;
+    try {
+        ini = std::make_unique<TXMLSettings>(file);
+    } catch (const EXMLSettingsError&) {
+        // Not readable as XML: it was reported at start; the old text is kept beside it.
+        QFile::remove(file + QLatin1String(".bad"));
+        QFile::rename(file, file + QLatin1String(".bad"));
+        ini = std::make_unique<TXMLSettings>(file);
+    }
+    const QString choice = m_savedChoice.isEmpty() ? AutoChoice() : m_savedChoice;
+    ini->WriteString(QStringLiteral("General"), QStringLiteral("ComPort"), choice);
+    ini->Close();
 }
 
 void TMotherForm::restoreWindow() {

@@ -21,6 +21,7 @@ class QPushButton;
 class QStatusBar;
 class TAboutForm;
 class TComPort;
+class EComError;
 class TDeviceEmulator;
 class TSegmentedProgressBar;
 
@@ -50,6 +51,11 @@ public:
     void ComPortDeviceArrival(TComPort* sender, const QString& DeviceName);
     void ComPortDeviceRemoved(TComPort* sender, const QString& DeviceName);
     bool demoActive() const; // the port is open on the virtual device
+    // What settings.xml keeps: the last port choice the user made or typed that is not
+    // "Demo" (the virtual device lasts for the session only); "Auto" by default.
+    QString savedChoice() const { return m_savedChoice; }
+    // The connection state shown in the status bar.
+    QString connectionText() const;
     TDeviceEmulator* demoDevice() const { return m_demo.get(); }
     QString hotplugSource() const;
 
@@ -79,6 +85,7 @@ public:
     QLabel* Logo = nullptr;
     QMdiArea* MdiArea = nullptr;
     QStatusBar* StatusBar = nullptr;
+    QLabel* Connection = nullptr; // the connection state, in the status bar
     TSegmentedProgressBar* ProgressBar = nullptr;
     TComPort* ComPort = nullptr;
     TAboutForm* AboutForm = nullptr;
@@ -131,6 +138,8 @@ private:
     QString startDemo();
     void stopDemoUnlessUsed();
     void placeLogo();
+    void showConnection();
+    void reportOpenFailure(const QString& node, const EComError& error);
     void bringToFront(int index);
     void closeChild(const QString& name);
     void openManual(const QString& fileName);
@@ -143,6 +152,8 @@ private:
     QString m_openedPath;    // the node the port was opened under, as given
     QString m_openedNode;    // the same with every symlink resolved at opening time
     bool m_autoDemo = false; // "Auto" found nothing and fell back to the virtual device
+    QString m_savedChoice;
+    bool m_modelRead = false; // a transaction ran since the port was opened
 };
 
 // The one main window of the process (null before it exists and after it is gone).

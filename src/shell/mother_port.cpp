@@ -9,6 +9,8 @@
 #include "shell/dialogs.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QSignalBlocker>
 
 #include <cerrno>
 
@@ -48,6 +50,7 @@ bool TMotherForm::demoActive() const {
 
 void TMotherForm::refreshPortList(const QList<TSerialDevice>& devices) {
     const QString text = ComPorts->currentText();
+    const QSignalBlocker quiet(ComPorts); // rebuilding the list is no choice of the user's
     ComPorts->clear();
     ComPorts->addItem(AutoChoice());
     for (const auto& device : devices)
@@ -93,26 +96,35 @@ QString TMotherForm::resolveChoice(bool allowDemoFallback, const QList<TSerialDe
     return text;
 }
 
+// The message names the port and gives the system's reason.
+void TMotherForm::reportOpenFailure(const QString& node, const EComError& error) {
+    QString text = QStringLiteral("Cannot open communication port!\n%1: %2")
+                       .arg(QDir::toNativeSeparators(node), error.message());
+    if (error.ErrorCode() == EACCES)
+        text += QLatin1Char('\n') + PermissionHint();
+    Dialogs::error(this, text);
+}
+
 void TMotherForm::connectTo(const QString& node) {
-    if (!SamePort(node, ComPort->DeviceName())) {
-        ComPort->setActive(false);
-        ComPort->setDeviceName(node);
+    const bool samePort = SamePort(node, ComPort->DeviceName());
+    if (!samePort || !ComPort->Active()) {
+        if (!samePort) {
+            ComPort->setActive(false);
+            ComPort->setDeviceName(node);
+        }
         try {
             ComPort->setActive(true);
+            m_modelRead = false;
         } catch (const EComError& e) {
-            QString text = QStringLiteral("Cannot open communication port!");
-            if (e.ErrorCode() == EACCES)
-                text += QLatin1Char('\n') + PermissionHint();
-            Dialogs::error(this, text);
+            reportOpenFailure(node, e);
         }
-    } else if (!ComPort->Active()) {
-        ComPort->setActive(true); // a failure goes to the default error display
     }
     if (ComPort->Active()) {
         m_openedPath = ComPort->DeviceName();
         m_openedNode = ResolvePortPath(m_openedPath);
     }
     stopDemoUnlessUsed();
+    showConnection();
 }
 
 QString TMotherForm::startDemo() {
@@ -151,6 +163,7 @@ void TMotherForm::ComPortDeviceRemoved(TComPort*, const QString& DeviceName) {
     const QString removed = PortDevicePath(DeviceName, m_options.devRoot);
     if (SamePort(removed, m_openedPath) || ResolvePortPath(removed) == m_openedNode)
         ComPort->setActive(false);
+    showConnection();
 }
 
 // Picking an entry of the list connects at once; "Auto" may then fall back to the virtual

@@ -14,10 +14,12 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QStyle>
 
 namespace {
 const QString kSettingsFilter = QStringLiteral("All (*);;XML File (*.xml)");
@@ -154,11 +156,27 @@ void TMotherForm::MenuSaveSettingsClick() {
     });
 }
 
+// Each window steps down and right by a title bar and keeps two thirds of the area (at
+// least its own minimum), so every cascaded window stays usable.
 void TMotherForm::MenuCascadeClick() {
-    const auto windows = MdiArea->subWindowList();
-    for (QMdiSubWindow* window : windows)
+    const auto all = MdiArea->subWindowList();
+    QList<QMdiSubWindow*> windows;
+    for (QMdiSubWindow* window : all)
+        if (!window->isHidden())
+            windows.append(window);
+    const QSize area = MdiArea->viewport()->size();
+    const int step = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this) + 4;
+    for (int i = 0; i < windows.size(); ++i) {
+        QMdiSubWindow* window = windows.at(i);
         window->showNormal();
-    MdiArea->cascadeSubWindows();
+        const QSize wanted(area.width() * 2 / 3, area.height() * 2 / 3);
+        const QSize size = wanted.expandedTo(window->minimumSizeHint()).boundedTo(area);
+        const int offset = i * step;
+        const int x = qMin(offset, qMax(0, area.width() - size.width()));
+        const int y = qMin(offset, qMax(0, area.height() - size.height()));
+        window->setGeometry(x, y, size.width(), size.height());
+        window->raise();
+    }
 }
 
 void TMotherForm::tile(Qt::Orientation orientation) {
@@ -192,10 +210,16 @@ void TMotherForm::MenuHorizontalClick() {
 }
 
 void TMotherForm::openManual(const QString& fileName) {
-    const QString path =
-        QCoreApplication::applicationDirPath() + QLatin1String("/Manual/") + fileName;
-    if (QFileInfo::exists(path))
-        Dialogs::openUrl(QUrl::fromLocalFile(path)); // a failure is not reported
+    const QString path = ManualPath(fileName);
+    if (!QFileInfo::exists(path)) {
+        Dialogs::error(
+            this, QStringLiteral("The manual %1 is missing.").arg(QDir::toNativeSeparators(path)));
+        return;
+    }
+    if (!Dialogs::openUrl(QUrl::fromLocalFile(path)))
+        Dialogs::error(
+            this,
+            QStringLiteral("No program to show %1 was found.").arg(QDir::toNativeSeparators(path)));
 }
 
 void TMotherForm::ManualRusClick() {

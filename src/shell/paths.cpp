@@ -1,6 +1,10 @@
 #include "shell/paths.h"
 
+#include "settings/models.h"
+
+#include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 QString BaseFolder() {
@@ -16,16 +20,17 @@ QString DataPath(const QString& relative) {
 }
 
 QStringList WorkingFolders() {
-    return {QStringLiteral("Firmware"),
-            QStringLiteral("Firmware/Dozore_213"),
-            QStringLiteral("Firmware/Dozore_Plus"),
-            QStringLiteral("Logo"),
-            QStringLiteral("Logo/128x32"),
-            QStringLiteral("Logo/128x64"),
-            QStringLiteral("Screenshots"),
-            QStringLiteral("Profiles/Settings"),
-            QStringLiteral("Profiles/Battery"),
-            QStringLiteral("Profiles/TFR")};
+    QStringList folders{QStringLiteral("Firmware")};
+    const auto models = KnownModels();
+    for (const TMod& model : models)
+        folders << QStringLiteral("Firmware/") + ModelFolder(model.ID);
+    return folders + QStringList{QStringLiteral("Logo"),
+                                 QStringLiteral("Logo/128x32"),
+                                 QStringLiteral("Logo/128x64"),
+                                 QStringLiteral("Screenshots"),
+                                 QStringLiteral("Profiles/Settings"),
+                                 QStringLiteral("Profiles/Battery"),
+                                 QStringLiteral("Profiles/TFR")};
 }
 
 bool CreateWorkingFolders() {
@@ -46,4 +51,15 @@ QString DefaultSettingsFile() {
 
 QString AppSettingsFile() {
     return DataPath(QStringLiteral("settings.xml"));
+}
+
+QString ManualPath(const QString& fileName) {
+    const QString appDir = QCoreApplication::applicationDirPath();
+    const QStringList candidates{
+        appDir + QLatin1String("/Manual/") + fileName,
+        QDir::cleanPath(appDir + QLatin1String("/../share/devedazi/Manual/") + fileName)};
+    for (const QString& path : candidates)
+        if (QFileInfo::exists(path))
+            return path;
+    return candidates.constFirst();
 }

@@ -27,20 +27,8 @@ constexpr int kReadIntervalMs = 100;
 constexpr int kBootPauseMs = 2000;
 
 QString ModelSubfolder(int id) {
-    switch (id) {
-    case 1:
-        return QStringLiteral("/Dozore_213");
-    case 2:
-        return QStringLiteral("/Dozore_Plus");
-    case 3:
-        return QStringLiteral("/Dozore_Mini");
-    case 4:
-        return QStringLiteral("/Zedo_Dizerado");
-    case 5:
-        return QStringLiteral("/Dozore_Duo3");
-    default:
-        return {};
-    }
+    const QString folder = ModelFolder(id);
+    return folder.isEmpty() ? QString() : QLatin1Char('/') + folder;
 }
 
 bool PortOpen() {
@@ -125,6 +113,7 @@ QString TUpdaterForm::chooseFirmware() {
     m_dialogFolder = FirmwareFolder();
     if (PortOpen() && ReadModel())
         m_dialogFolder += ModelSubfolder(ModInfo.ID);
+    QDir().mkpath(m_dialogFolder); // a missing folder would be taken for a file name
     const QString firmwareFilter = QStringLiteral("Firmware File (*.dfu)");
     QString name =
         Dialogs::openFileName(this, QStringLiteral("Open"), m_dialogFolder,

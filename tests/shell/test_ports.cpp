@@ -4,11 +4,13 @@
 
 #include "emulator/emulator.h"
 #include "link/ComPort.h"
+#include "settings/models.h"
 #include "shell/dialogs.h"
 #include "shellfixture.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QLabel>
 #include <QtTest>
 
 #include <memory>
@@ -62,6 +64,9 @@ void TestPorts::autoOpensTheLastMatch() {
     QVERIFY(form.ComPort->Active());
     QVERIFY(!form.demoActive());
     QCOMPARE(form.ComPorts->currentText(), QString("auto")); // the text as the user left it
+    QCOMPARE(form.connectionText(), "Connected: " + m_ground->devRoot() + "/ttyACM1");
+    QVERIFY(ReadModel()); // once a transaction has run, the model is known
+    QCOMPARE(form.connectionText(), "Connected: " + m_ground->devRoot() + "/ttyACM1 (Dozore 213)");
     QStringList items;
     for (int i = 0; i < form.ComPorts->count(); ++i)
         items << form.ComPorts->itemText(i);
@@ -127,6 +132,8 @@ void TestPorts::fallbackGivesWayToTheDevice() {
     TMotherForm form(m_ground->options(true));
     QVERIFY(form.demoActive());
     QCOMPARE(form.ComPorts->currentText(), QString("Demo"));
+    QVERIFY(form.connectionText().startsWith("Demo: the built-in virtual device (Zedo Dizerado)"));
+    QCOMPARE(form.Connection->text(), form.connectionText());
     m_ground->plug("ttyACM0", m_a->slavePath());
     QTRY_VERIFY(!form.demoActive());
     QCOMPARE(form.ComPort->DeviceName(), m_ground->devRoot() + "/ttyACM0");
@@ -158,13 +165,15 @@ void TestPorts::unopenableChoice() {
     m_ground->writeAppSettings("<Root><General ComPort=\"ttyNONE\"/></Root>");
     Dialogs::setNextAnswer(QMessageBox::Ok);
     TMotherForm form(m_ground->options());
-    QCOMPARE(Dialogs::shownMessages(), QStringList({"Cannot open communication port!"}));
+    const QString expected = "Cannot open communication port!\n" + m_ground->devRoot() +
+                             "/ttyNONE: No such file or directory";
+    QCOMPARE(Dialogs::shownMessages(), QStringList({expected}));
     QVERIFY(!form.ComPort->Active());
-    // Same name again (an arrival): the system's text, through the default error display.
+    QCOMPARE(form.connectionText(), QString("No device"));
+    // Same name again (an arrival): the same message, naming the port.
     Dialogs::setNextAnswer(QMessageBox::Ok);
     form.ComPort->OnDeviceArrival(form.ComPort, "/dev/whatever");
-    QCOMPARE(Dialogs::shownMessages().size(), 2);
-    QVERIFY(Dialogs::shownMessages().at(1).contains("No such file"));
+    QCOMPARE(Dialogs::shownMessages(), QStringList({expected, expected}));
 }
 
 void TestPorts::permissionErrorTellsAboutTheRule() {

@@ -5,6 +5,7 @@
 #include "emulator/emulator.h"
 #include "link/ComPort.h"
 #include "link/transport.h"
+#include "settings/models.h"
 #include "settings/settings.h"
 #include "settings/settingsfile.h"
 #include "shell/dialogs.h"
@@ -14,6 +15,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QtTest>
 
 class TestStartup : public QObject {
@@ -24,6 +26,7 @@ private slots:
     void storedChoiceAndSave();
     void demoFallbackKeepsTheChoice();
     void failingStepsDoNotStopTheStart();
+    void savedChoiceIsTheUsersLastRealOne();
     void progressIsMirrored();
 };
 
@@ -40,6 +43,10 @@ void TestStartup::firstStartOnCleanBase() {
     QCOMPARE(ComPort, form->ComPort);
     for (const QString& folder : WorkingFolders())
         QVERIFY2(QDir(ground.dataDir() + "/" + folder).exists(), qPrintable(folder));
+    // The firmware dialog opens inside the folder of whichever model answers.
+    for (const TMod& model : KnownModels())
+        QVERIFY2(QDir(ground.dataDir() + "/Firmware/" + ModelFolder(model.ID)).exists(),
+                 qPrintable(model.name));
     QVERIFY(Dialogs::shownMessages().isEmpty());
 
     // default.xml holds every key: it equals a fresh save of the default image.
@@ -62,7 +69,9 @@ void TestStartup::storedChoiceAndSave() {
     Dialogs::setNextAnswer(QMessageBox::Ok);
     auto* form = new TMotherForm(ground.options());
     QCOMPARE(form->ComPorts->currentText(), QString("ttyUSB7"));
-    QCOMPARE(Dialogs::shownMessages(), QStringList({"Cannot open communication port!"}));
+    QCOMPARE(Dialogs::shownMessages(),
+             QStringList({"Cannot open communication port!\n" + ground.devRoot() +
+                          "/ttyUSB7: No such file or directory"}));
     QCOMPARE(form->windowTitle(), QString("DEVedazi v1.5.1"));
     form->ComPorts->setEditText("ttyACM3"); // typed, not picked: no connection attempt
     QCOMPARE(Dialogs::shownMessages().size(), 1);
@@ -97,11 +106,53 @@ void TestStartup::failingStepsDoNotStopTheStart() {
     auto* form = new TMotherForm(ground.options());
     const QStringList shown = Dialogs::shownMessages();
     QCOMPARE(shown.size(), 2); // default.xml, then settings.xml
-    QVERIFY(!shown.at(0).isEmpty() && !shown.at(1).isEmpty());
+    QVERIFY(!shown.at(0).isEmpty());
+    // The broken settings.xml is named; the port choice falls back to "Auto".
+    QVERIFY2(shown.at(1).contains(ground.dataDir() + "/settings.xml"), qPrintable(shown.at(1)));
     QCOMPARE(form->windowTitle(), QString("DEVedazi v1.5.1"));
     QCOMPARE(ProfileClipboard.flags, -1);
-    QCOMPARE(form->ComPorts->currentText(), QString()); // the choice was never loaded
-    delete form;
+    QCOMPARE(form->ComPorts->currentText(), QString("Auto"));
+    delete form; // no second message at exit: a good file is written, the old text kept
+    QCOMPARE(Dialogs::shownMessages().size(), 2);
+    QVERIFY(ground.readFile("settings.xml").contains("<General ComPort=\"Auto\""));
+    QCOMPARE(ground.readFile("settings.xml.bad"), QByteArray("not xml at all <"));
+}
+
+// settings.xml keeps what the user last chose or typed; "Demo", picked or fallen back to,
+// lasts for the session only.
+void TestStartup::savedChoiceIsTheUsersLastRealOne() {
+    ShellGround ground;
+    const auto savedAfter = [&](const std::function<void(TMotherForm&)>& act) {
+        auto* form = new TMotherForm(ground.options(true));
+        act(*form);
+        delete form;
+        const QByteArray ini = ground.readFile("settings.xml");
+        const qsizetype at = ini.indexOf("ComPort=\"") + 9;
+        return QString::fromUtf8(ini.mid(at, ini.indexOf('"', at) - at));
+    };
+    // First start falls back to Demo; a port name typed afterwards is what is kept.
+    QCOMPARE(savedAfter([](TMotherForm& form) {
+                 QVERIFY(form.demoActive());
+                 form.ComPorts->lineEdit()->selectAll();
+                 QTest::keyClicks(form.ComPorts->lineEdit(), "ttyACM7");
+             }),
+             QString("ttyACM7"));
+    // Picking Demo from the list is not kept.
+    Dialogs::setNextAnswer(QMessageBox::Ok); // ttyACM7 can't be opened
+    QCOMPARE(savedAfter([](TMotherForm& form) {
+                 emit form.ComPorts->activated(form.ComPorts->findText("Demo"));
+                 QVERIFY(form.demoActive());
+             }),
+             QString("ttyACM7"));
+    // Back to Auto, then Demo: Auto stays, so a device plugged in later takes over.
+    Dialogs::setNextAnswer(QMessageBox::Ok);
+    QCOMPARE(savedAfter([](TMotherForm& form) {
+                 emit form.ComPorts->activated(form.ComPorts->findText("Auto"));
+                 emit form.ComPorts->activated(form.ComPorts->findText("Demo"));
+                 QCOMPARE(form.savedChoice(), QString("Auto"));
+             }),
+             QString("Auto"));
+    QVERIFY(Dialogs::shownMessages().size() <= 2);
 }
 
 void TestStartup::progressIsMirrored() {

@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDir>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -153,22 +154,35 @@ void TestWindows::settingsMenuCommands() {
 }
 
 void TestWindows::aboutAndManuals() {
+    // No manual next to the test program: the user is told where it belongs.
+    Dialogs::setNextAnswer(QMessageBox::Ok);
+    m_form->ManualEn->trigger();
+    QVERIFY(Dialogs::openedUrls().isEmpty());
+    QCOMPARE(Dialogs::shownMessages(),
+             QStringList({"The manual " + QCoreApplication::applicationDirPath() +
+                          "/Manual/Manual_eng.pdf is missing."}));
+
+    // With the manual folder beside the program, the manuals and the README open.
+    const QString folder = QCoreApplication::applicationDirPath() + "/Manual";
+    QVERIFY(QDir().mkpath(folder));
+    for (const char* name : {"Manual_eng.pdf", "Manual_rus.pdf", "README.md"}) {
+        QFile file(folder + "/" + name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    m_form->ManualRus->trigger();
+    QCOMPARE(Dialogs::openedUrls(), QList<QUrl>({QUrl::fromLocalFile(folder + "/Manual_rus.pdf")}));
     QTimer::singleShot(0, this, [this] {
         TAboutForm* about = m_form->AboutForm;
         QCOMPARE(about->windowTitle(), QString("About"));
         QCOMPARE(about->AppName->text(), QString("DEVedazi v1.5.1 build 135"));
         QCOMPARE(about->Site->text(), QString("Official Site"));
+        QVERIFY(about->Site->isVisible());
         QTest::mouseClick(about->Site, Qt::LeftButton);
         QTest::mouseClick(about->Button1, Qt::LeftButton);
     });
     m_form->MenuAbout->trigger(); // modal until "&Ok"
-    QCOMPARE(Dialogs::openedUrls(), QList<QUrl>({QUrl(TAboutForm::SiteUrl())}));
-
-    // No manual next to the test program: nothing is opened and nothing reported.
-    m_form->ManualEn->trigger();
-    m_form->ManualRus->trigger();
-    QCOMPARE(Dialogs::openedUrls().size(), 1);
-    QVERIFY(Dialogs::shownMessages().isEmpty());
+    QCOMPARE(Dialogs::openedUrls().last(), QUrl::fromLocalFile(folder + "/README.md"));
+    QVERIFY(QDir(folder).removeRecursively());
 }
 
 void TestWindows::tilingAndCascading() {
@@ -183,6 +197,13 @@ void TestWindows::tilingAndCascading() {
     QVERIFY(windows.at(0)->geometry().bottom() < windows.at(1)->geometry().top());
     m_form->MenuCascade->trigger();
     QVERIFY(!windows.at(0)->isMaximized() && !windows.at(1)->isMaximized());
+    // Cascaded windows stay usable: two thirds of the area each, stepped by a title bar.
+    const QSize area = m_form->MdiArea->viewport()->size();
+    for (QMdiSubWindow* window : windows) {
+        QVERIFY(window->width() >= area.width() / 2);
+        QVERIFY(window->height() >= area.height() / 2);
+    }
+    QVERIFY(windows.at(1)->geometry().top() > windows.at(0)->geometry().top());
 }
 
 namespace {
