@@ -3,9 +3,18 @@
 
 #include "tuner/page.h"
 
+class QGroupBox;
+class TBinder;
+
 class TButtonsPage : public TTunerPage {
     Q_OBJECT
 public:
     explicit TButtonsPage(TTunerForm* form);
     void showSettings() override;
+
+private:
+    QGroupBox* buildSettingsGroup();
+    QGroupBox* buildKeyActionsGroup();
+
+    TBinder* m_binder = nullptr;
 };
