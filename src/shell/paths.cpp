@@ -53,11 +53,11 @@ QString AppSettingsFile() {
     return DataPath(QStringLiteral("settings.xml"));
 }
 
-QString ManualPath(const QString& fileName) {
-    const QString appDir = QCoreApplication::applicationDirPath();
+QString ManualPath(const QString& fileName, const QString& appDir) {
+    const QString dir = appDir.isEmpty() ? QCoreApplication::applicationDirPath() : appDir;
     const QStringList candidates{
-        appDir + QLatin1String("/Manual/") + fileName,
-        QDir::cleanPath(appDir + QLatin1String("/../share/devedazi/Manual/") + fileName)};
+        dir + QLatin1String("/Manual/") + fileName,
+        QDir::cleanPath(dir + QLatin1String("/../share/devedazi/Manual/") + fileName)};
     for (const QString& path : candidates)
         if (QFileInfo::exists(path))
             return path;

@@ -17,4 +17,5 @@ QString AppSettingsFile();     // ".../settings.xml"
 // A file of the manual folder ("Manual_eng.pdf", "README.md"): "Manual" beside the
 // executable (the build tree), else the installed data folder (<prefix>/share/devedazi/Manual).
 // When neither holds it, the first of the two (so a message can say where it belongs).
-QString ManualPath(const QString& fileName);
+// appDir: the executable's folder (the running program's when empty).
+QString ManualPath(const QString& fileName, const QString& appDir = QString());

@@ -1,6 +1,7 @@
 // The desktop integration files: the udev rule's syntax and content (udev 252 has no
 // "udevadm verify"), the desktop entry, and where "cmake --install" puts them.
 
+#include "shell/paths.h"
 #include "updater/dfuoutput.h"
 
 #include <QDir>
@@ -181,6 +182,34 @@ private slots:
               "share/icons/hicolor/scalable/apps/devedazi.svg",
               "share/icons/hicolor/256x256/apps/devedazi.png"})
             QVERIFY2(QFile::exists(root.filePath(file)), file);
+    }
+
+    // The Help menu finds the manuals beside the app in the build tree and in the data
+    // folder of an installation; both are real PDF files made at build time.
+    void manualsAreFoundWhereTheHelpMenuLooks() {
+        const QString build = qEnvironmentVariable("DEVEDAZI_BUILD_DIR");
+        const QString cmake = QStandardPaths::findExecutable("cmake");
+        if (cmake.isEmpty())
+            QSKIP("cmake is not on the search path");
+        QTemporaryDir prefix;
+        QProcess install;
+        install.setProcessChannelMode(QProcess::MergedChannels);
+        install.start(cmake,
+                      {"--install", build, "--prefix", prefix.path(), "--component", "manuals"});
+        QVERIFY(install.waitForFinished(60000));
+        QVERIFY2(install.exitCode() == 0, install.readAll().constData());
+        for (const char* name : {"Manual_eng.pdf", "Manual_rus.pdf", "README.md"}) {
+            const QString inBuild = ManualPath(name, build + "/src");
+            QCOMPARE(inBuild, build + "/src/Manual/" + name);
+            const QString installed = ManualPath(name, prefix.path() + "/bin");
+            QCOMPARE(installed, prefix.path() + "/share/devedazi/Manual/" + name);
+            for (const QString& path : {inBuild, installed}) {
+                QFile file(path);
+                QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(path));
+                if (path.endsWith(".pdf"))
+                    QVERIFY(file.read(5) == "%PDF-" && file.size() > 4000);
+            }
+        }
     }
 };
 
