@@ -10,6 +10,9 @@ WERROR=OFF
 run_suite() {
     local dir=$1; shift
     cmake -S . -B "$dir" -G Ninja -DDEVEDAZI_BUILD_TESTS=ON -DDEVEDAZI_WERROR=$WERROR "$@" >/dev/null
+    # Every package the configure step found must come from scripts/deps.sh's list, so a
+    # fresh machine gets it too.
+    if [[ $dir == build ]]; then scripts/check-deps.py "$dir"; fi
     cmake --build "$dir" -j "$JOBS"
     (cd "$dir" && ctest --output-on-failure -j "$JOBS")
 }
