@@ -72,7 +72,7 @@ int CmdSend(const TCliOptions& opt) {
     if (line.size() > MaxSendLength)
         UsageError(QStringLiteral("The line is longer than %1 characters").arg(MaxSendLength));
     for (const QChar c : line)
-        if (c.unicode() > 255)
+        if (c.unicode() > 255 || IsControlCharacter(c))
             UsageError(QStringLiteral("The line holds a character the device cannot take"));
     const TTerminalExchange exchange = TerminalSend(ComPort, line.toLatin1());
     if (!exchange.sent)

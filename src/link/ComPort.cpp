@@ -298,6 +298,15 @@ void TComPort::WriteAnsiChar(char c) {
 void TComPort::WriteAnsiLine(const QByteArray& line) {
     if (!Active())
         raisePort(kClosedPort);
+    // The carriage return added below is the line's only control character: one inside
+    // the line would split it and let the rest run as a command of its own.
+    for (const char c : line) {
+        const auto code = quint8(c);
+        if (code < 32 || (code >= 127 && code < 160))
+            throw EComError(0, QStringLiteral("Refused to send a line holding the control "
+                                              "character 0x%1")
+                                   .arg(code, 2, 16, QLatin1Char('0')));
+    }
     // One write of the line and its carriage return: the same bytes on the wire, but the
     // device sees the request in one piece instead of waking up twice.
     m_backend->write((line + '\r').constData(), line.size() + 1);

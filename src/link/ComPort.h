@@ -51,6 +51,8 @@ public:
     quint8 ReadByte();
     QByteArray ReadAnsiLine();
     void WriteAnsiChar(char c);
+    // The line and one carriage return; a line holding a control character (codes 0 to 31
+    // and 127 to 159) raises EComError and sends nothing.
     void WriteAnsiLine(const QByteArray& line);
 
     static void EnumComDevicesFromRegistry(QStringList& list);

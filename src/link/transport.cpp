@@ -102,7 +102,19 @@ bool mayRequest() {
     return true;
 }
 
+// A request holding a control character is never sent, whatever it came from.
+void refuseControlCharacters(const QString& line) {
+    for (const QChar c : line)
+        if (IsControlCharacter(c))
+            throw EComError(
+                0, QStringLiteral("Refused to send \"%1\": it holds the control "
+                                  "character %2")
+                       .arg(WithoutControlCharacters(line))
+                       .arg(QStringLiteral("0x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'))));
+}
+
 bool sendAndConfirm(const QString& line) {
+    refuseControlCharacters(line);
     if (!mayRequest())
         return false;
     ComPort->WriteAnsiLine(toAnsi(line));
@@ -235,8 +247,31 @@ void FlushPort() {
     }
 }
 
+bool IsControlCharacter(QChar c) {
+    const char16_t u = c.unicode();
+    return u < 32 || (u >= 127 && u < 160);
+}
+
+bool HoldsControlCharacter(const QString& text) {
+    return std::any_of(text.begin(), text.end(), IsControlCharacter);
+}
+
+QString WithoutControlCharacters(const QString& text) {
+    QString clean;
+    clean.reserve(text.size());
+    for (const QChar c : text)
+        if (!IsControlCharacter(c))
+            clean.append(c);
+    return clean;
+}
+
+QString AsReadBack(const QString& text) {
+    return trimmed(toAnsi(text));
+}
+
 bool GetParam(const QString& name, QString& value) {
     value.clear();
+    refuseControlCharacters(name);
     if (!mayRequest())
         return false;
     ComPort->WriteAnsiLine(toAnsi(name + QLatin1Char('?')));
@@ -268,7 +303,10 @@ void ReadParam(const QString& name, QString& value) {
 void WriteParam(const QString& name, const QString& value) {
     QString current;
     ReadParam(name, current);
-    if (current.isEmpty() || current == value)
+    // A failed read writes nothing; an empty answer is a value like any other. The answer
+    // is compared with what the link can carry back, so a name the link changes (a
+    // character outside Latin-1) is not written again at every upload.
+    if (LinkLost || current == AsReadBack(value))
         return;
     if (!withRetries([&] { return PutParam(name, value); }))
         LinkLost = true;

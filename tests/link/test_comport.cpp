@@ -178,12 +178,21 @@ void TestComPort::exactBytesBothWays() {
     port.WriteAnsiChar('\n');
     QCOMPARE(pty.receive(), QByteArray("\r\n"));
 
-    // Raw 8-bit: every byte value crosses unchanged, nothing is echoed or translated.
-    QByteArray all;
-    for (int i = 0; i < 256; ++i)
+    // Raw 8-bit: every byte value crosses unchanged, nothing is echoed or translated. A line
+    // carries every byte but the control characters; one of those sends nothing at all.
+    QByteArray all, line;
+    for (int i = 0; i < 256; ++i) {
         all.append(char(i));
-    port.WriteAnsiLine(all);
-    QCOMPARE(pty.receive(), all + '\r');
+        if (i >= 32 && (i < 127 || i >= 160))
+            line.append(char(i));
+    }
+    for (const char c : all)
+        port.WriteAnsiChar(c);
+    QCOMPARE(pty.receive(), all);
+    port.WriteAnsiLine(line);
+    QCOMPARE(pty.receive(), line + '\r');
+    QVERIFY_THROWS_EXCEPTION(EComError, port.WriteAnsiLine("X\rSRST"));
+    QCOMPARE(pty.receive(100), QByteArray());
     QVERIFY(pty.send(all));
     QByteArray got;
     for (int i = 0; i < 256; ++i)

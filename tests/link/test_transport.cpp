@@ -2,6 +2,7 @@
 // against a scripted pseudo-terminal where the exact bytes or odd answer lines matter.
 
 #include "common/emulink.h"
+#include "link/terminal.h"
 #include "link/transport.h"
 #include "pty.h"
 
@@ -65,6 +66,8 @@ private slots:
     void pacingFromTrace();
     void frameFlagsAndProgress();
     void frameReleasesPortWhenDeviceVanishes();
+    void controlCharactersNeverSent_data();
+    void controlCharactersNeverSent();
 };
 
 void TestTransport::exactBytesOnTheWire() {
@@ -468,6 +471,61 @@ void TestTransport::frameReleasesPortWhenDeviceVanishes() {
     PtyLink link;
     link.pty.closeMaster();
     QVERIFY_THROWS_EXCEPTION(EComError, TSequence());
+    QCOMPARE(PortBusy(), 0);
+}
+
+void TestTransport::controlCharactersNeverSent_data() {
+    QTest::addColumn<QString>("request");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("value with CR") << "put"
+                                   << "X\rSRST";
+    QTest::newRow("value with LF") << "put"
+                                   << "X\nBOOT";
+    QTest::newRow("value with tab") << "put"
+                                    << "A\tB";
+    QTest::newRow("value with NUL") << "put" << QString::fromLatin1("A\0B", 3);
+    QTest::newRow("value with DEL") << "put"
+                                    << "A\x7f";
+    QTest::newRow("value with C1 control") << "put" << QString::fromUtf8("A\xc2\x85");
+    QTest::newRow("name with CR") << "get"
+                                  << "PNAM[0]\rMRST";
+    QTest::newRow("command with CR") << "command"
+                                     << "SRST\rBOOT";
+    QTest::newRow("written parameter") << "write"
+                                       << "X\rSRST";
+    QTest::newRow("raw line") << "line"
+                              << "X\rSRST";
+}
+
+// Whatever the text came from, a control character inside a request fails it before
+// anything is sent, so the rest can never run as a command of its own.
+void TestTransport::controlCharactersNeverSent() {
+    QFETCH(QString, request);
+    QFETCH(QString, text);
+    EmuLink link;
+    QVERIFY2(link.ok(), qPrintable(link.error()));
+    const QByteArray name = link.emu().value("PNAM[0]");
+    link.emu().clearTrace();
+    QString error;
+    try {
+        QString value;
+        if (request == "put")
+            PutParam(QStringLiteral("PNAM[0]"), text);
+        else if (request == "get")
+            GetParam(text, value);
+        else if (request == "command")
+            RunCommand(text);
+        else if (request == "write")
+            WriteParam(QStringLiteral("PNAM[0]"), text);
+        else
+            error = TerminalSend(&link.port(), text.toLatin1()).error;
+    } catch (const EComError& e) {
+        error = e.message();
+    }
+    QVERIFY2(error.contains("control character"), qPrintable(error));
+    const auto lines = link.received();
+    QCOMPARE(lines, request == "write" ? QList<QByteArray>{"PNAM[0]?"} : QList<QByteArray>{});
+    QCOMPARE(link.emu().value("PNAM[0]"), name);
     QCOMPARE(PortBusy(), 0);
 }
 
