@@ -118,6 +118,8 @@ int CompareVersions(const QString& a, const QString& b) {
 }
 
 bool CheckFirmware(QString& version) {
+    // A refusal nobody took belongs to an earlier check, never to this one.
+    s_refusal.reset();
     ReadParam(QStringLiteral("VER"), version);
     if (CompareVersions(version, AppVersion()) > 0) {
         s_refusal = version;

@@ -34,7 +34,8 @@ int CompareVersions(const QString& a, const QString& b);
 
 // Reads "VER" inside a running sequence. Returns false when the firmware is too old; the
 // refused version text is then kept until TakeFirmwareRefusal() so that the caller can
-// report it after the sequence has released the port.
+// report it after the sequence has released the port. Each check drops a refusal an
+// earlier one left behind.
 bool CheckFirmware(QString& version);
 std::optional<QString> TakeFirmwareRefusal();
 // "Incompatible firmware version (%s)" CR "Please update firmware"
