@@ -9,23 +9,20 @@
 #include "settings/settingsfile.h"
 #include "settings/transfer.h"
 
-#include <QFile>
+#include <QDir>
 #include <QFileInfo>
-#include <QTemporaryDir>
 
 namespace {
 
-// Loads a settings file without touching it (loading writes the file back, so a copy is
-// loaded). A missing file is a usage error here, not the default image.
+// Loads a settings file without touching it, telling what the load cleaned. A missing file
+// is a usage error here, not the default image.
 TSettings LoadFileUntouched(const QString& path) {
     if (!QFileInfo(path).isFile())
         UsageError(QStringLiteral("No settings file %1").arg(path));
-    QTemporaryDir dir;
-    const QString copy = dir.filePath(QStringLiteral("settings.xml"));
-    if (!dir.isValid() || !QFile::copy(path, copy))
-        UsageError(QStringLiteral("Cannot read %1").arg(path));
     TSettings image = DefaultSettings();
-    LoadSettingsFile(copy, image);
+    const QStringList notes = LoadSettingsFile(path, image, TFileUse::ReadOnly);
+    for (const QString& note : notes)
+        PrintErr(note + QLatin1Char('\n'));
     return image;
 }
 

@@ -1,9 +1,12 @@
 #include "settings/XMLSettings.h"
 
+#include "settings/safefile.h"
+
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QSaveFile>
+#include <QXmlStreamReader>
 
 #include <pugixml.hpp>
 
@@ -39,19 +42,43 @@ void EnsureDeclaration(pugi::xml_document& xml) {
     first.attribute("encoding").set_value("UTF-8");
 }
 
+[[noreturn]] void ParseError(const QString& fileName, const QString& what, const QString& where) {
+    throw EXMLSettingsError(QStringLiteral("%1 is not a valid XML file: %2 (%3)")
+                                .arg(QDir::toNativeSeparators(fileName), what, where));
+}
+
+// pugixml accepts what is not XML (duplicate attributes, "<" in a value, undefined
+// entities, a second document element) and would write it back changed; Qt's stream
+// reader checks well-formedness, so a file passes it before pugixml reads it. Entity
+// declarations are refused as well: pugixml would not expand them and so change the file.
+void CheckWellFormed(const QByteArray& data, const QString& fileName) {
+    QXmlStreamReader reader(data);
+    while (!reader.atEnd() && !reader.hasError()) {
+        if (reader.readNext() == QXmlStreamReader::DTD && !reader.entityDeclarations().isEmpty())
+            reader.raiseError(QStringLiteral("Entity declarations are not supported."));
+    }
+    if (reader.hasError())
+        ParseError(fileName, reader.errorString(),
+                   QStringLiteral("line %1, column %2")
+                       .arg(reader.lineNumber())
+                       .arg(reader.columnNumber() + 1));
+}
+
 void LoadInto(pugi::xml_document& xml, const QString& fileName) {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
-        throw EXMLSettingsError(
-            QStringLiteral("Cannot read %1: %2").arg(fileName, file.errorString()));
+        throw EXMLSettingsError(QStringLiteral("Cannot read %1: %2")
+                                    .arg(QDir::toNativeSeparators(fileName), file.errorString()));
     const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw EXMLSettingsError(QStringLiteral("Cannot read %1: %2")
+                                    .arg(QDir::toNativeSeparators(fileName), file.errorString()));
+    CheckWellFormed(data, fileName);
     const auto result = xml.load_buffer(data.constData(), std::size_t(data.size()), ParseOptions,
                                         pugi::encoding_auto);
     if (!result)
-        throw EXMLSettingsError(QStringLiteral("%1 is not a valid XML file: %2 (%3)")
-                                    .arg(QFileInfo(fileName).fileName(),
-                                         QString::fromUtf8(result.description()),
-                                         Position(data, result.offset)));
+        ParseError(fileName, QString::fromUtf8(result.description()),
+                   Position(data, result.offset));
 }
 
 struct TByteWriter : pugi::xml_writer {
@@ -116,16 +143,17 @@ TXMLSettings::~TXMLSettings() {
 void TXMLSettings::Save() {
     TByteWriter writer;
     m_doc->xml.save(writer, "  ", pugi::format_indent, pugi::encoding_utf8);
-    QSaveFile file(m_fileName);
-    const bool ok = file.open(QIODevice::WriteOnly) &&
-                    file.write(writer.bytes) == writer.bytes.size() && file.commit();
-    if (!ok)
-        throw EXMLSettingsError(
-            QStringLiteral("Cannot write %1: %2").arg(m_fileName, file.errorString()));
+    QString error;
+    if (!WriteFileSafely(m_fileName, writer.bytes, &error))
+        throw EXMLSettingsError(error);
 }
 
 void TXMLSettings::Close() {
     Save();
+    m_closed = true;
+}
+
+void TXMLSettings::Discard() {
     m_closed = true;
 }
 
@@ -153,7 +181,9 @@ qint32 TXMLSettings::ReadInteger(const QString& section, const QString& key, qin
     const QString text = ReadString(section, key, QString::number(def));
     qint32 value = 0;
     if (!ParseStoreInteger(text, value))
-        throw EXMLSettingsError(QStringLiteral("'%1' is not a valid integer value").arg(text));
+        throw EXMLSettingsError(QStringLiteral("%1, section \"%2\", key \"%3\": '%4' is not a "
+                                               "valid integer value")
+                                    .arg(QDir::toNativeSeparators(m_fileName), section, key, text));
     return value;
 }
 

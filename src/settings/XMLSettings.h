@@ -28,8 +28,9 @@ private:
 
 class TXMLSettings {
 public:
-    // Parses FileName when it exists (raises EXMLSettingsError on a parse or read error);
-    // otherwise starts a document holding only the element "Root".
+    // Parses FileName when it exists (raises EXMLSettingsError on a read error and on a file
+    // that is not well-formed XML, naming the file, line and column); otherwise starts a
+    // document holding only the element "Root".
     explicit TXMLSettings(const QString& fileName);
     // Writes the file unless Close() did; a write error is swallowed here, so callers that
     // must know call Close().
@@ -45,11 +46,13 @@ public:
     void Save();
     // Save() and end the store's use: the destructor then writes nothing more.
     void Close();
+    // End the store's use without writing anything: a file that was only read stays as it is.
+    void Discard();
 
     QString ReadString(const QString& section, const QString& key, const QString& def) const;
     void WriteString(const QString& section, const QString& key, const QString& value);
-    // Raises "'%s' is not a valid integer value" for a present value that isn't a signed
-    // 32-bit decimal integer (an empty value too).
+    // Raises "<file>, section "<section>", key "<key>": '%s' is not a valid integer value"
+    // for a present value that isn't a signed 32-bit decimal integer (an empty value too).
     qint32 ReadInteger(const QString& section, const QString& key, qint32 def) const;
     void WriteInteger(const QString& section, const QString& key, qint32 value);
     bool ReadBoolean(const QString& section, const QString& key, bool def) const;

@@ -1,7 +1,9 @@
 #include "settings/settingsfile.h"
 
+#include "link/transport.h"
 #include "settings/XMLSettings.h"
 
+#include <QDir>
 #include <QList>
 
 namespace {
@@ -125,14 +127,23 @@ void SaveSettingsFile(const QString& fileName, const TSettings& source) {
     store.Close();
 }
 
-void LoadSettingsFile(const QString& fileName, TSettings& target) {
+QStringList LoadSettingsFile(const QString& fileName, TSettings& target, TFileUse use) {
     TXMLSettings store(fileName); // the destructor writes the file back, also after an error
+    if (use == TFileUse::ReadOnly)
+        store.Discard();
     const TSettings defaults = DefaultSettings();
     const TKeyList list(target, defaults);
+    QStringList notes;
     for (const TKeyRef& k : list.keys()) {
-        if (k.text)
-            *k.text = store.ReadString(k.section, k.key, k.defText);
-        else
+        if (!k.text) {
             *k.number = store.ReadInteger(k.section, k.key, k.defNumber);
+            continue;
+        }
+        const QString text = store.ReadString(k.section, k.key, k.defText);
+        *k.text = WithoutControlCharacters(text);
+        if (*k.text != text)
+            notes.append(QStringLiteral("%1: control characters removed from %2.%3")
+                             .arg(QDir::toNativeSeparators(fileName), k.section, k.key));
     }
+    return notes;
 }

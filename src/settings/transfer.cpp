@@ -66,7 +66,10 @@ void AddProfileParams(QList<TParamRef>& list, TProfile& f, int p) {
 
 void ReadParamInto(const TParamRef& p) {
     if (p.text) {
+        // A control character kept in the image would go into the settings file and back
+        // to the device: the text is stored without them, as a loaded file's is.
         ReadParam(p.name, *p.text);
+        *p.text = WithoutControlCharacters(*p.text);
         return;
     }
     TIntegers values;
@@ -114,6 +117,7 @@ bool ReadDeviceSettings() {
     TSettings image = Settings; // entries beyond the model's counts and battCal stay as they are
     if (!CheckFirmware(image.Version))
         return false;
+    image.Version = WithoutControlCharacters(image.Version);
     image.ID = ReadDeviceModel();
     const auto catalogue = SettingsCatalogue(image, ModInfo);
     for (const TParamRef& p : catalogue)

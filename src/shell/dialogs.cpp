@@ -46,6 +46,12 @@ void error(QWidget* parent, const QString& text) {
     message(parent, QMessageBox::Critical, QStringLiteral("Error"), text);
 }
 
+void warnings(QWidget* parent, const QStringList& lines) {
+    if (!lines.isEmpty())
+        message(parent, QMessageBox::Warning, QStringLiteral("Warning"),
+                lines.join(QLatin1Char('\n')));
+}
+
 bool question(QWidget* parent, const QString& text) {
     return message(parent, QMessageBox::Question, QStringLiteral("Confirm"), text,
                    QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;

@@ -21,7 +21,9 @@ message(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QSt
         QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 void information(QWidget* parent, const QString& text); // "Done" and friends
 void error(QWidget* parent, const QString& text);       // error icon, OK
-bool question(QWidget* parent, const QString& text);    // Yes/No, true on Yes
+// Notes such as those of a settings file load, one per line; nothing when there are none.
+void warnings(QWidget* parent, const QStringList& lines);
+bool question(QWidget* parent, const QString& text); // Yes/No, true on Yes
 
 // File dialogs; an empty result means the user cancelled. filter lists the filters
 // separated by ";;"; selectedFilter is preselected. chosenFilter (when given) receives the

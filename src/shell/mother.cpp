@@ -292,8 +292,8 @@ void TMotherForm::placeLogo() {
 
 void TMotherForm::FormCreate() {
     CreateWorkingFolders();
-    runStep([] {
-        LoadSettingsFile(DefaultSettingsFile());
+    runStep([this] {
+        Dialogs::warnings(this, LoadSettingsFile(DefaultSettingsFile()));
         SaveSettingsFile(DefaultSettingsFile());
     });
     runStep([this] { loadINI(); });

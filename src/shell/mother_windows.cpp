@@ -127,7 +127,7 @@ QString TMotherForm::SaveSettingsDialog() {
 
 void TMotherForm::MenuNewSettingsClick() {
     guarded([this] {
-        LoadSettingsFile(DefaultSettingsFile());
+        Dialogs::warnings(this, LoadSettingsFile(DefaultSettingsFile()));
         auto* tuner = new TTunerForm();
         addChild(tuner, QStringLiteral("TunerForm"));
         tuner->ShowSettings();
@@ -139,7 +139,7 @@ void TMotherForm::MenuLoadSsettingsClick() {
         const QString file = OpenSettingsDialog();
         if (file.isEmpty() || !QFileInfo::exists(file))
             return;
-        LoadSettingsFile(file);
+        Dialogs::warnings(this, LoadSettingsFile(file));
         auto* tuner = new TTunerForm();
         addChild(tuner, QStringLiteral("TunerForm"));
         tuner->ShowSettings();

@@ -196,7 +196,7 @@ void TTunerForm::RstSettingsClick() {
 
 void TTunerForm::NewSettingsClick() {
     Guarded(this, [this] {
-        LoadSettingsFile(DefaultSettingsFile());
+        Dialogs::warnings(this, LoadSettingsFile(DefaultSettingsFile()));
         ShowSettings();
     });
 }
@@ -211,7 +211,7 @@ void TTunerForm::LoadSettingsClick() {
                                         QStringLiteral("XML File (*.xml)"));
         if (file.isEmpty() || !QFileInfo::exists(file))
             return;
-        LoadSettingsFile(file);
+        Dialogs::warnings(this, LoadSettingsFile(file));
         ShowSettings();
     });
 }

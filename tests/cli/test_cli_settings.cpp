@@ -16,6 +16,7 @@ private slots:
     void uploadWritesOnlyWhatDiffers();
     void diffListsFieldsWithoutWriting();
     void badSettingsFilesExitTwo();
+    void sharedFileCannotInjectCommands();
     void oldFirmwareExitsThree();
     void deviceLostMidTransferExitsOne();
     void portChoice();
@@ -157,14 +158,45 @@ void TestCliSettings::badSettingsFilesExitTwo() {
     TRun r = RunCliOn(emu, {"upload", dir.filePath("missing.xml")});
     QCOMPARE(r.code, 2);
     QVERIFY(!QFile::exists(dir.filePath("missing.xml")));
-    QCOMPARE(RunCliOn(emu, {"upload", broken}).code, 2);
+    // Errors name the user's file (never a copy of it), the place in it, and say it once.
+    r = RunCliOn(emu, {"upload", broken});
+    QCOMPARE(r.code, 2);
+    QVERIFY2(r.err.startsWith(broken + " is not a valid XML file: ") && r.err.contains("line 1"),
+             qPrintable(r.err));
     r = RunCliOn(emu, {"diff", badInt});
     QCOMPARE(r.code, 2);
-    QVERIFY2(r.err.contains("'12a' is not a valid integer value"), qPrintable(r.err));
+    QCOMPARE(r.err, badInt + ", section \"Settings\", key \"flags\": '12a' is not a valid "
+                             "integer value\n");
     r = RunCliOn(emu, {"download", dir.filePath("no/such/folder/s.xml")});
     QCOMPARE(r.code, 2);
     // None of them reached the device.
     QVERIFY(emu.received().isEmpty());
+}
+
+// A shared file whose profile name holds a CR and a command: upload and diff load it
+// cleaned and say so; the device gets the cleaned name and no command.
+void TestCliSettings::sharedFileCannotInjectCommands() {
+    TEmuProcess emu;
+    QVERIFY2(emu.ok(), qPrintable(emu.errors()));
+    QTemporaryDir dir;
+    const QString file = dir.filePath("shared.xml");
+    const QByteArray text = "<Root><Profile1 name=\"X&#13;SRST\" mode=\"2\"/></Root>";
+    QVERIFY(WriteText(file, text));
+    const QString note = file + ": control characters removed from Profile1.name\n";
+
+    TRun r = RunCliOn(emu, {"diff", file});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.err, note);
+    QVERIFY(r.out.contains("Profile1.name\tPROFILE1\tXSRST\n"));
+    r = RunCliOn(emu, {"--quiet", "upload", file});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.err, note);
+    QCOMPARE(ReadAll(file), text);
+    QVERIFY(emu.writes().contains("PNAM[0]=XSRST"));
+    const QStringList received = emu.received();
+    for (const QString& line : received)
+        QVERIFY2(line.contains('?') || line.contains('='), qPrintable(line));
+    QCOMPARE(emu.state().value("PNAM[0]"), QString("XSRST"));
 }
 
 void TestCliSettings::oldFirmwareExitsThree() {

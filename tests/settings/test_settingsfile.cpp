@@ -143,7 +143,7 @@ QByteArray ReadAll(const QString& path) {
 
 QString LoadError(const QString& path, TSettings& target) {
     try {
-        LoadSettingsFile(path, target);
+        (void)LoadSettingsFile(path, target);
     } catch (const EXMLSettingsError& e) {
         return e.message();
     }
@@ -172,7 +172,7 @@ private slots:
 
         Settings = TSettings();
         Settings.battCal = {1, 2, 3};
-        LoadSettingsFile(path);
+        QVERIFY(LoadSettingsFile(path).isEmpty());
         TSettings expected = image;
         expected.battCal = {1, 2, 3};
         QVERIFY(Settings == expected);
@@ -184,7 +184,7 @@ private slots:
         const QString path = m_dir.filePath("absent.xml");
         Settings = SampleImage();
         Settings.battCal = {5, 6, 7};
-        LoadSettingsFile(path);
+        QVERIFY(LoadSettingsFile(path).isEmpty());
         TSettings expected = DefaultSettings();
         expected.battCal = {5, 6, 7};
         QVERIFY(Settings == expected);
@@ -205,7 +205,7 @@ private slots:
                        "<Profile3 mode=\"2\"/>\n<Extra><Inner a=\"1\"/></Extra>\n"
                        "<Profile3 mode=\"0\" name=\"SECOND\"/>\n</Mine>\n");
         Settings = SampleImage();
-        LoadSettingsFile(path);
+        QVERIFY(LoadSettingsFile(path).isEmpty());
         TSettings expected = DefaultSettings();
         expected.ID = 2;
         expected.profile[2].mode = 2; // first Profile3 wins; no name there
@@ -237,7 +237,9 @@ private slots:
         const TSettings before = SampleImage();
         Settings = before;
         QCOMPARE(LoadError(path, Settings),
-                 QString("'%1' is not a valid integer value").arg(QString(value)));
+                 QString("%1, section \"Profile2\", key \"voltage\": '%2' is not a valid "
+                         "integer value")
+                     .arg(path, QString(value)));
         QCOMPARE(Settings.ID, 3);
         QCOMPARE(Settings.flags, 7);
         QCOMPARE(Settings.pidRegD, 0); // default, read before

@@ -6,6 +6,7 @@
 #include "settings/settingsfile.h"
 #include "settings/transfer.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -201,7 +202,7 @@ private slots:
         SaveSettingsFile(path);
         const TSettings saved = Settings;
         Settings = TSettings();
-        LoadSettingsFile(path);
+        QVERIFY(LoadSettingsFile(path).isEmpty());
         QVERIFY(Settings == saved);
         QCOMPARE(Settings.flags, 0x7FFF0000 | 96);
         QCOMPARE(Settings.profile[2].flags, 576);
@@ -277,6 +278,67 @@ private slots:
         QVERIFY(Settings == before);
         QCOMPARE(link.received(), (QList<QByteArray>{"VER?", "VER?"}));
         QCOMPARE(PortBusy(), 0);
+    }
+
+    // A shared settings file whose names hold a CR or LF: the load cleans them, says so, and
+    // the upload sends one line per parameter, no command of the file's making.
+    void fileCannotInjectCommands() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("shared.xml");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("<Root><Profile1 name=\"X&#13;SRST\"/><Profile2 name=\"Y&#10;BOOT&#9;\"/>"
+                "<Profile3 name=\"Z\"/></Root>");
+        f.close();
+        Settings = DefaultSettings();
+        const QStringList notes = LoadSettingsFile(path);
+        QCOMPARE(notes, (QStringList{path + ": control characters removed from Profile1.name",
+                                     path + ": control characters removed from Profile2.name"}));
+        QCOMPARE(Settings.profile[0].name, QString("XSRST"));
+        QCOMPARE(Settings.profile[1].name, QString("YBOOT"));
+
+        EmuLink link(1);
+        QVERIFY(link.ok());
+        link.emu().clearTrace();
+        QVERIFY(WriteDeviceSettings());
+        const auto lines = link.received();
+        for (const QByteArray& line : lines)
+            QVERIFY2(line.contains('?') || line.contains('='), line.constData());
+        QVERIFY(link.writes().contains("PNAM[0]=XSRST"));
+        QVERIFY(link.writes().contains("PNAM[1]=YBOOT"));
+        QCOMPARE(link.emu().value("PNAM[2]"), QByteArray("Z"));
+    }
+
+    // What the device holds comes into the image without control characters (a NUL would
+    // cut the name in the file, others make the file unreadable to other XML readers).
+    void downloadDropsControlCharacters() {
+        EmuLink link(1);
+        QVERIFY(link.ok());
+        QVERIFY(link.emu().setValue("PNAM[0]", QByteArray("A\x01"
+                                                          "B\0C\x7f",
+                                                          6)));
+        Settings = DefaultSettings();
+        QVERIFY(ReadDeviceSettings());
+        QCOMPARE(Settings.profile[0].name, QString("ABC"));
+    }
+
+    // The link carries Latin-1: a name beyond it arrives changed, and an unchanged image
+    // must not write it again at every upload. A device whose name is empty gets one.
+    void uploadComparesWhatTheLinkCarries() {
+        EmuLink link(1);
+        QVERIFY(link.ok());
+        QVERIFY(link.emu().setValue("PNAM[1]", ""));
+        Settings = DefaultSettings();
+        QVERIFY(ReadDeviceSettings());
+        QCOMPARE(Settings.profile[1].name, QString());
+        Settings.profile[0].name = QString::fromUtf8("\xc3\xa9\xe2\x82\xac"); // e acute, euro
+        Settings.profile[1].name = "TWO";
+        link.emu().clearTrace();
+        QVERIFY(WriteDeviceSettings());
+        QCOMPARE(link.writes(), (QList<QByteArray>{"PNAM[0]=\xe9?", "PNAM[1]=TWO"}));
+        link.emu().clearTrace();
+        QVERIFY(WriteDeviceSettings());
+        QVERIFY(link.writes().isEmpty());
     }
 
     void failedUploadKeepsTheImage() {

@@ -141,7 +141,8 @@ private slots:
         TXMLSettings store(path);
         store.WriteString("S", "k", text);
         QCOMPARE(ErrorOf([&] { store.ReadInteger("S", "k", 0); }),
-                 QString("'%1' is not a valid integer value").arg(text));
+                 QString("%1, section \"S\", key \"k\": '%2' is not a valid integer value")
+                     .arg(path, text));
         store.WriteString("S", "k", "+17"); // the store stays usable
         QCOMPARE(store.ReadInteger("S", "k", 0), 17);
     }
@@ -155,6 +156,31 @@ private slots:
         QCOMPARE(ReadAll(path), broken);
         WriteAll(path, "");
         QVERIFY(!ErrorOf([&] { TXMLSettings store(path); }).isEmpty());
+    }
+
+    // pugixml alone takes these and would write them back changed.
+    void notWellFormedRaisesAndStaysUntouched_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("line");
+        QTest::newRow("duplicate attribute")
+            << QByteArray("<Root>\n<S a=\"1\" a=\"2\"/></Root>") << 2;
+        QTest::newRow("< in a value") << QByteArray("<Root>\n\n<S a=\"<\"/></Root>") << 3;
+        QTest::newRow("undefined entity")
+            << QByteArray("<Root><S n=\"A&amp;B&bogus;\"/></Root>") << 1;
+        QTest::newRow("second document element") << QByteArray("<Root/>\n<Other/>\n") << 2;
+        QTest::newRow("declared entity")
+            << QByteArray("<!DOCTYPE Root [<!ENTITY e \"x\">]>\n<Root/>") << 1;
+    }
+    void notWellFormedRaisesAndStaysUntouched() {
+        QFETCH(QByteArray, text);
+        QFETCH(int, line);
+        const QString path = m_dir.filePath("strict.xml");
+        WriteAll(path, text);
+        const QString error = ErrorOf([&] { TXMLSettings store(path); });
+        QVERIFY2(error.startsWith(path + " is not a valid XML file: ") &&
+                     error.contains(QString("(line %1, column ").arg(line)),
+                 qPrintable(error));
+        QCOMPARE(ReadAll(path), text);
     }
 
     void failedWriteKeepsOldFile() {

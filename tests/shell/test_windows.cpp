@@ -151,6 +151,20 @@ void TestWindows::settingsMenuCommands() {
     m_form->MenuLoadSsettings->trigger();
     QCOMPARE(Dialogs::shownMessages().size(), 2);
     QCOMPARE(childNames().size(), 3);
+
+    // A shared file with a CR in a name loads cleaned, and the user is told.
+    const QString shared = m_ground->dataDir() + "/shared.xml";
+    QFile sharedFile(shared);
+    QVERIFY(sharedFile.open(QIODevice::WriteOnly));
+    sharedFile.write("<Root><Profile1 name=\"X&#13;SRST\"/></Root>");
+    sharedFile.close();
+    Dialogs::setNextFileName(shared);
+    Dialogs::setNextAnswer(QMessageBox::Ok);
+    m_form->MenuLoadSsettings->trigger();
+    QCOMPARE(Dialogs::shownMessages().last(),
+             shared + ": control characters removed from Profile1.name");
+    QCOMPARE(Settings.profile[0].name, QString("XSRST"));
+    QCOMPARE(childNames().size(), 4);
 }
 
 void TestWindows::aboutAndManuals() {
