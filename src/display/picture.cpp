@@ -1,10 +1,15 @@
 #include "display/picture.h"
 
+#include "settings/safefile.h"
+
+#include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QtEndian>
 
 #include <gif_lib.h>
 
@@ -29,6 +34,15 @@ const char* CodecName(TPictureFormat format) {
 }
 
 constexpr int JpegQuality = 90;
+// Picture files are user input: a file larger than this is not read at all, and no decoder
+// may allocate more than the image limit (Qt's own default, set on every read so that
+// nothing in the process can have lifted it).
+constexpr qint64 MaxPictureFileBytes = 256LL << 20;
+constexpr int PictureAllocationLimitMb = 128;
+
+QString NativeName(const QString& fileName) {
+    return QDir::toNativeSeparators(fileName);
+}
 
 QRgb RgbOfColor(quint32 color) {
     return qRgb(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
@@ -113,30 +127,34 @@ bool EncodeGif(GifFileType* gif, const QImage& image, ColorMapObject* map, int b
            PutGifPixels(gif, image, index);
 }
 
-QString GifError(const QString& fileName, int code) {
+QString GifError(int code) {
     const char* text = GifErrorString(code);
-    return QStringLiteral("Cannot write %1: %2")
-        .arg(fileName, QString::fromLatin1(text ? text : "GIF error"));
+    return QString::fromLatin1(text ? text : "GIF error");
 }
 
-TFileResult WriteGif(const QImage& source, const QString& fileName, QString& error) {
+int AppendGifBytes(GifFileType* gif, const GifByteType* data, int size) {
+    static_cast<QByteArray*>(gif->UserData)->append(reinterpret_cast<const char*>(data), size);
+    return size;
+}
+
+bool EncodeGifFile(const QImage& source, QByteArray& bytes, QString& reason) {
     const QImage image = source.convertToFormat(QImage::Format_RGB32);
     QVector<QRgb> colors;
     QHash<QRgb, int> index;
     if (!CollectPalette(image, colors, index)) {
-        error = QStringLiteral("Cannot write %1: more than 256 colours").arg(fileName);
-        return TFileResult::Failed;
+        reason = QStringLiteral("more than 256 colours");
+        return false;
     }
     int bits = 1;
     ColorMapObject* map = MakeColorMap(colors, bits);
     int code = 0;
-    GifFileType* gif = EGifOpenFileName(QFile::encodeName(fileName).constData(), false, &code);
+    GifFileType* gif = EGifOpen(&bytes, AppendGifBytes, &code);
     if (!gif || !map) {
         GifFreeMapObject(map);
-        error = GifError(fileName, gif ? E_GIF_ERR_NOT_ENOUGH_MEM : code);
+        reason = GifError(gif ? E_GIF_ERR_NOT_ENOUGH_MEM : code);
         if (gif)
             EGifCloseFile(gif, &code);
-        return TFileResult::Failed;
+        return false;
     }
     bool ok = EncodeGif(gif, image, map, bits, index);
     int failure = gif->Error;
@@ -146,8 +164,75 @@ TFileResult WriteGif(const QImage& source, const QString& fileName, QString& err
         failure = code;
     }
     if (!ok)
-        error = GifError(fileName, failure);
-    return ok ? TFileResult::Done : TFileResult::Failed;
+        reason = GifError(failure);
+    return ok;
+}
+
+// The chunks of a PNG file must lie within it: a chunk whose declared length runs past
+// the end would make the decoder reserve that much memory before it notices.
+bool PngChunksFit(const QByteArray& data, QString& reason) {
+    static const char Signature[] = "\x89PNG\r\n\x1a\n";
+    if (!data.startsWith(QByteArray::fromRawData(Signature, 8))) {
+        reason = QStringLiteral("not a PNG file");
+        return false;
+    }
+    qint64 pos = 8;
+    while (pos + 12 <= data.size()) {
+        const quint32 length = qFromBigEndian<quint32>(data.constData() + pos);
+        const QByteArray type = data.mid(pos + 4, 4);
+        if (length > 0x7FFFFFFFu || pos + 12 + qint64(length) > data.size())
+            break;
+        pos += 12 + qint64(length);
+        if (type == "IEND")
+            return true;
+    }
+    reason = QStringLiteral("damaged PNG file: a chunk runs past the end of the file");
+    return false;
+}
+
+// The file's bytes, refused when too large to be a picture, and a PNG whose chunks do not
+// fit the file.
+bool ReadPictureBytes(const QString& fileName, TPictureFormat format, QByteArray& data,
+                      QString& reason) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        reason = file.errorString();
+        return false;
+    }
+    if (file.size() > MaxPictureFileBytes) {
+        reason = QStringLiteral("the file is too large for a picture");
+        return false;
+    }
+    data = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        reason = file.errorString();
+        return false;
+    }
+    return format != TPictureFormat::Png || PngChunksFit(data, reason);
+}
+
+bool DecodePicture(const QByteArray& data, TPictureFormat format, QImage& frame, QString& reason) {
+    QImageReader::setAllocationLimit(PictureAllocationLimitMb);
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, CodecName(format));
+    reader.setDecideFormatFromContent(false);
+    // The header's size decides before any pixel memory is taken, whatever the codec.
+    const QSize size = reader.size();
+    if (size.isValid() &&
+        qint64(size.width()) * size.height() * 4 > qint64(PictureAllocationLimitMb) << 20) {
+        reason = QStringLiteral("the picture is too large (%1 x %2 pixels)")
+                     .arg(size.width())
+                     .arg(size.height());
+        return false;
+    }
+    frame = reader.read(); // the first frame of an animation
+    if (frame.isNull()) {
+        reason = reader.errorString();
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -186,31 +271,49 @@ TFileResult ReadPicture(const QString& fileName, QImage& image, QString& error) 
     const TPictureFormat format = PictureFormatOf(fileName);
     if (format == TPictureFormat::None)
         return TFileResult::Skipped;
-    QImageReader reader(fileName, CodecName(format));
-    reader.setDecideFormatFromContent(false);
-    const QImage frame = reader.read(); // the first frame of an animation
-    if (frame.isNull()) {
-        error = QStringLiteral("Cannot read %1: %2").arg(fileName, reader.errorString());
+    QByteArray data;
+    QImage frame;
+    QString reason;
+    if (!ReadPictureBytes(fileName, format, data, reason) ||
+        !DecodePicture(data, format, frame, reason)) {
+        error = QStringLiteral("Cannot read %1: %2").arg(NativeName(fileName), reason);
         return TFileResult::Failed;
     }
     image = OverBlack(frame);
     return TFileResult::Done;
 }
 
+bool EncodePicture(const QImage& image, TPictureFormat format, QByteArray& bytes, QString& reason) {
+    bytes.clear();
+    if (format == TPictureFormat::None) {
+        reason = QStringLiteral("unsupported picture type");
+        return false;
+    }
+    if (format == TPictureFormat::Gif)
+        return EncodeGifFile(image, bytes, reason);
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, CodecName(format));
+    if (format == TPictureFormat::Jpg)
+        writer.setQuality(JpegQuality);
+    if (!writer.write(image.convertToFormat(QImage::Format_RGB32))) {
+        reason = writer.errorString();
+        return false;
+    }
+    return true;
+}
+
 TFileResult WritePicture(const QImage& image, const QString& fileName, QString& error) {
     const TPictureFormat format = PictureFormatOf(fileName);
     if (format == TPictureFormat::None)
         return TFileResult::Skipped;
-    if (format == TPictureFormat::Gif)
-        return WriteGif(image, fileName, error);
-    QImageWriter writer(fileName, CodecName(format));
-    if (format == TPictureFormat::Jpg)
-        writer.setQuality(JpegQuality);
-    if (!writer.write(image.convertToFormat(QImage::Format_RGB32))) {
-        error = QStringLiteral("Cannot write %1: %2").arg(fileName, writer.errorString());
+    QByteArray bytes;
+    QString reason;
+    if (!EncodePicture(image, format, bytes, reason)) {
+        error = QStringLiteral("Cannot write %1: %2").arg(NativeName(fileName), reason);
         return TFileResult::Failed;
     }
-    return TFileResult::Done;
+    return WriteFileSafely(fileName, bytes, &error) ? TFileResult::Done : TFileResult::Failed;
 }
 
 QImage StretchPicture(const QImage& image, int width, int height) {

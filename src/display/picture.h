@@ -6,6 +6,7 @@
 
 #include "display/displaydata.h"
 
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 #include <QStringList>
@@ -27,9 +28,17 @@ enum class TFileResult {
     Failed   // the codec could not read or write the file; see the error text
 };
 
-// Reads the first frame of a picture, composited over black, as Format_RGB32.
+// Every error text is complete: "Cannot read <file>: <reason>" or "Cannot write <file>:
+// <reason>".
+
+// Reads the first frame of a picture, composited over black, as Format_RGB32. Picture
+// files are user input: a file over 256 MiB, a PNG whose chunks run past its end and a
+// picture that would take more than 128 MiB of memory are refused before decoding.
 TFileResult ReadPicture(const QString& fileName, QImage& image, QString& error);
-// Writes a picture in the format of its extension.
+// The bytes of a picture file in that format (the reason in `reason` when it fails).
+bool EncodePicture(const QImage& image, TPictureFormat format, QByteArray& bytes, QString& reason);
+// Writes a picture in the format of its extension through WriteFileSafely (safefile.h): a
+// failed write leaves an existing file as it was.
 TFileResult WritePicture(const QImage& image, const QString& fileName, QString& error);
 
 // The picture stretched to width x height without smoothing: each target pixel takes the

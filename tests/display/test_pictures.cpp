@@ -3,6 +3,8 @@
 
 #include "display/picture.h"
 
+#include <QBuffer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImageReader>
 #include <QProcess>
@@ -58,6 +60,8 @@ private slots:
     void firstFrameOfAnimation();
     void unsupportedAndUnreadableFiles();
     void screenshotAtZoom();
+    void hostilePicturesRefusedEarly_data();
+    void hostilePicturesRefusedEarly();
 
 private:
     QTemporaryDir m_dir;
@@ -259,6 +263,62 @@ void TestPictures::screenshotAtZoom() {
     QCOMPARE(image.pixel(380, 95), qRgb(0, 0, 0));
     QCOMPARE(image.pixel(2, 2), qRgb(255, 255, 255));
     QCOMPARE(image.pixel(3, 0), qRgb(0, 0, 0));
+}
+
+// A small PNG with a text chunk that claims 1.6 GB, inserted after the header chunk.
+QByteArray PngWithLyingChunk() {
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImage(4, 4, QImage::Format_RGB32).save(&buffer, "png");
+    const qsizetype afterHeader = 8 + 12 + 13;
+    QByteArray chunk;
+    for (const int shift : {24, 16, 8, 0})
+        chunk.append(char((1600000000u >> shift) & 0xFF));
+    chunk += "tEXtComment";
+    return png.left(afterHeader) + chunk + png.mid(afterHeader);
+}
+
+void TestPictures::hostilePicturesRefusedEarly_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("PNG chunk past the end")
+        << "lying.png" << PngWithLyingChunk()
+        << "damaged PNG file: a chunk runs past the end of the file";
+    QByteArray bmp = QByteArray("BM") + QByteArray(12, '\0');
+    bmp[10] = 54;
+    QByteArray info(40, '\0');
+    info[0] = 40;
+    info[4] = info[8] = char(0x80); // 16000 x 16000 pixels (0x3e80), 1 GB in memory
+    info[5] = info[9] = char(0x3e);
+    info[12] = 1;
+    info[14] = 24;
+    QTest::newRow("BMP of 16000 x 16000") << "huge.bmp" << bmp + info + QByteArray(64, '\0')
+                                          << "the picture is too large (16000 x 16000 pixels)";
+    static const char gif[] = "GIF89a\xff\xff\xff\xff\0\0\0"
+                              ",\0\0\0\0\xff\xff\xff\xff\0\x02\x02\x44\x01\0;";
+    QTest::newRow("GIF of 65535 x 65535") << "huge.gif" << QByteArray(gif, sizeof(gif) - 1)
+                                          << "the picture is too large (65535 x 65535 pixels)";
+}
+
+// Picture files are user input: what claims far more memory than a picture can need is
+// refused before anything is decoded.
+void TestPictures::hostilePicturesRefusedEarly() {
+    QFETCH(QString, name);
+    QFETCH(QByteArray, data);
+    QFETCH(QString, reason);
+    QFile file(path(name));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(data);
+    file.close();
+    QImage image;
+    QString error;
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(ReadPicture(file.fileName(), image, error), TFileResult::Failed);
+    QCOMPARE(error, "Cannot read " + file.fileName() + ": " + reason);
+    QCOMPARE_LT(clock.elapsed(), 500);
 }
 
 QTEST_GUILESS_MAIN(TestPictures)
