@@ -1,20 +1,9 @@
 #include "cli/clioutput.h"
 
-#include "cli/clierror.h"
 #include "link/transport.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryFile>
-
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <memory>
-#include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
@@ -39,72 +28,6 @@ void DrawBar(int position, int max) {
             .arg(pos * 100 / max, 3);
     Write(stderr, bar);
     g_barShown = true;
-}
-
-QFile::Permissions NewFilePermissions() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    const mode_t mode = 0666 & ~mask;
-    QFile::Permissions perms;
-    if (mode & S_IRUSR)
-        perms |= QFile::ReadOwner | QFile::ReadUser;
-    if (mode & S_IWUSR)
-        perms |= QFile::WriteOwner | QFile::WriteUser;
-    if (mode & S_IRGRP)
-        perms |= QFile::ReadGroup;
-    if (mode & S_IWGRP)
-        perms |= QFile::WriteGroup;
-    if (mode & S_IROTH)
-        perms |= QFile::ReadOther;
-    if (mode & S_IWOTH)
-        perms |= QFile::WriteOther;
-    return perms;
-}
-
-[[noreturn]] void CannotWrite(const QString& path, const QString& why) {
-    throw ECliError(ExitUsage, QStringLiteral("Cannot write %1: %2").arg(path, why));
-}
-
-// The file that is really replaced: the target of a symbolic link.
-QString RealTarget(const QString& path) {
-    const QFileInfo info(path);
-    if (info.isSymLink() && info.exists())
-        return info.canonicalFilePath();
-    return path;
-}
-
-struct TStaged {
-    QString path;   // as given
-    QString target; // the file really replaced
-    std::unique_ptr<QTemporaryFile> temp;
-};
-
-// A temporary file next to the target, after checking that the target can be replaced.
-TStaged Prepare(const QString& path) {
-    TStaged s{path, RealTarget(path), nullptr};
-    const QFileInfo info(s.target);
-    if (info.isDir())
-        CannotWrite(path, QStringLiteral("it is a folder"));
-    QString pattern = QStringLiteral(".%1.XXXXXX").arg(info.fileName());
-    if (!info.suffix().isEmpty())
-        pattern += QLatin1Char('.') + info.suffix();
-    s.temp = std::make_unique<QTemporaryFile>(info.absoluteDir().filePath(pattern));
-    s.temp->setAutoRemove(true);
-    if (!s.temp->open())
-        CannotWrite(path, s.temp->errorString());
-    s.temp->close();
-    return s;
-}
-
-void Install(TStaged& s) {
-    const QString tempPath = s.temp->fileName();
-    const QFileInfo info(s.target);
-    QFile::setPermissions(tempPath,
-                          info.exists() ? QFile::permissions(s.target) : NewFilePermissions());
-    if (std::rename(QFile::encodeName(tempPath).constData(),
-                    QFile::encodeName(s.target).constData()) != 0)
-        CannotWrite(s.path, QString::fromLocal8Bit(std::strerror(errno)));
-    s.temp->setAutoRemove(false);
 }
 
 } // namespace
@@ -148,15 +71,4 @@ void TConsoleProgress::Clear() {
         return;
     g_barShown = false;
     Write(stderr, QStringLiteral("\r%1\r").arg(QString(BarWidth + 7, QLatin1Char(' '))));
-}
-
-void ReplaceFilesAtomically(const QList<TFileJob>& jobs) {
-    std::vector<TStaged> staged;
-    for (const TFileJob& job : jobs)
-        staged.push_back(Prepare(job.path));
-    for (size_t i = 0; i < staged.size(); ++i)
-        if (!jobs.at(qsizetype(i)).writer(staged[i].temp->fileName()))
-            return; // the temporary files are removed with their objects
-    for (TStaged& s : staged)
-        Install(s);
 }

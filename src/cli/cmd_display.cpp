@@ -3,6 +3,7 @@
 #include "cli/clierror.h"
 #include "cli/clioutput.h"
 #include "cli/commands.h"
+#include "cli/fileset.h"
 #include "display/picture.h"
 #include "display/transfers.h"
 #include "link/transport.h"
@@ -33,26 +34,13 @@ void RequireLogoSlots() {
                         .arg(ModInfo.name.isEmpty() ? QString::number(ModInfo.ID) : ModInfo.name));
 }
 
-TFileJob PictureJob(const QImage& image, const QString& path) {
-    return {path, [image, path](const QString& temp) {
-                QString error;
-                if (WritePicture(image, temp, error) != TFileResult::Done)
-                    throw ECliError(ExitUsage,
-                                    QStringLiteral("Cannot write %1: %2").arg(path, error));
-                return true;
-            }};
-}
-
-TFileJob TextJob(const QByteArray& text, const QString& path) {
-    return {path, [text, path](const QString& temp) {
-                QFile file(temp);
-                if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() ||
-                    !file.flush())
-                    throw ECliError(
-                        ExitUsage,
-                        QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
-                return true;
-            }};
+// The bytes of a picture file for `path`, whose extension names a picture type.
+QByteArray PictureBytes(const QImage& image, const QString& path) {
+    QByteArray bytes;
+    QString reason;
+    if (!EncodePicture(image, PictureFormatOf(path), bytes, reason))
+        UsageError(QStringLiteral("Cannot write %1: %2").arg(path, reason));
+    return bytes;
 }
 
 QString ScreenName(qint32 code) {
@@ -70,12 +58,13 @@ QByteArray ScreensCsv() {
     return text.toUtf8();
 }
 
-// A screen given as its code or its name (any letter case).
+// A screen given as its code or its name (any letter case). Any code is taken as it is:
+// what `logos download` wrote, even a code the device made up, goes back unchanged.
 bool ParseScreen(const QString& code, const QString& name, qint32& screen) {
     bool ok = false;
     screen = code.trimmed().toInt(&ok);
     if (ok)
-        return screen >= 0 && screen < qint32(EventNames.size());
+        return true;
     const QString wanted = (code.trimmed().isEmpty() ? name : code).trimmed();
     for (size_t i = 0; i < EventNames.size(); ++i)
         if (wanted.compare(QString::fromUtf8(EventNames[i]), Qt::CaseInsensitive) == 0) {
@@ -151,7 +140,7 @@ void LoadLogoFiles(const QDir& dir) {
         const QString path = FindLogoFile(dir, s + 1);
         QString error;
         if (LoadLogoFile(path, s, ModInfo.scrHeight, error) != TFileResult::Done)
-            UsageError(QStringLiteral("Cannot read %1: %2").arg(path, error));
+            UsageError(error); // it names the file already
     }
 }
 
@@ -166,16 +155,14 @@ int CmdLogosDownload(const TCliOptions& opt) {
     QString refusal;
     if (!ReadLogos(&refusal))
         DeviceError(refusal.isEmpty() ? QStringLiteral("Error") : refusal);
-    if (!QDir().mkpath(dirName))
-        UsageError(QStringLiteral("Cannot create the folder %1").arg(dirName));
-    // The set is written as a whole: a file that cannot be written leaves all as they were.
-    const QDir dir(dirName);
-    QList<TFileJob> jobs;
-    for (int s = 0; s < ModInfo.numLogo; ++s)
-        jobs.append(PictureJob(LogoToPicture(s, ModInfo.scrHeight),
-                               dir.filePath(QStringLiteral("logo%1.png").arg(s + 1))));
-    jobs.append(TextJob(ScreensCsv(), dir.filePath(QLatin1String(ScreensFile))));
-    ReplaceFilesAtomically(jobs);
+    // The set is replaced as a whole: a file that cannot be written leaves all as they were.
+    QList<TOutputFile> files;
+    for (int s = 0; s < ModInfo.numLogo; ++s) {
+        const QString name = QStringLiteral("logo%1.png").arg(s + 1);
+        files.append({name, PictureBytes(LogoToPicture(s, ModInfo.scrHeight), name)});
+    }
+    files.append({QLatin1String(ScreensFile), ScreensCsv()});
+    ReplaceFileSet(dirName, files);
     Note(QStringLiteral("Done"));
     return ExitOk;
 }
@@ -207,7 +194,7 @@ int CmdScreenshot(const TCliOptions& opt) {
     QString refusal;
     if (!ReadScreen(&refusal))
         DeviceError(refusal.isEmpty() ? QStringLiteral("Error") : refusal);
-    ReplaceFilesAtomically({PictureJob(ScreenToPicture(ModInfo.scrHeight, opt.zoom), path)});
+    WriteOutputFile(path, PictureBytes(ScreenToPicture(ModInfo.scrHeight, opt.zoom), path));
     Note(QStringLiteral("Done"));
     return ExitOk;
 }

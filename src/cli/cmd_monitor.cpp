@@ -7,10 +7,10 @@
 #include "link/ComPort.h"
 #include "link/transport.h"
 #include "monitor/monitor.h"
+#include "settings/safefile.h"
 #include "settings/settings.h"
 
 #include <QDateTime>
-#include <QSaveFile>
 
 #include <memory>
 
@@ -20,41 +20,38 @@ constexpr int PollGapMs = TMonitorPoller::DefaultInterval; // as the window's po
 constexpr int StopCheckMs = 10;
 
 // Rows go to standard output, or into the output file (written through a temporary file;
-// every row is flushed to it at once).
+// every row is written to it at once, and a failed write ends the run with the reason).
 class TCsvSink {
 public:
     explicit TCsvSink(const QString& path) {
         if (path.isEmpty())
             return;
-        m_file = std::make_unique<QSaveFile>(path);
-        if (!m_file->open(QIODevice::WriteOnly | QIODevice::Text))
-            UsageError(QStringLiteral("Cannot write %1: %2").arg(path, m_file->errorString()));
+        m_file = std::make_unique<TSafeFile>(path);
+        if (!m_file->Open())
+            UsageError(m_file->Error());
     }
     void Line(const QString& line) {
         if (!m_file) {
             PrintOut(line + QLatin1Char('\n'));
             return;
         }
-        const QByteArray bytes = (line + QLatin1Char('\n')).toUtf8();
-        if (m_file->write(bytes) != bytes.size() || !m_file->flush())
-            UsageError(QStringLiteral("Cannot write %1: %2")
-                           .arg(m_file->fileName(), m_file->errorString()));
+        if (!m_file->Write((line + QLatin1Char('\n')).toUtf8()))
+            UsageError(m_file->Error());
     }
     // Keeps the file (when rows is positive or the run did not fail) or drops it.
     void End(bool keep) {
         if (!m_file)
             return;
         if (!keep) {
-            m_file->cancelWriting();
+            m_file->Cancel();
             return;
         }
-        if (!m_file->commit())
-            UsageError(QStringLiteral("Cannot write %1: %2")
-                           .arg(m_file->fileName(), m_file->errorString()));
+        if (!m_file->Commit())
+            UsageError(m_file->Error());
     }
 
 private:
-    std::unique_ptr<QSaveFile> m_file;
+    std::unique_ptr<TSafeFile> m_file;
 };
 
 // The gap between polls, cut short by Ctrl-C.

@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
+
 inline QString BuiltProgram(const char* name) {
     return qEnvironmentVariable("DEVEDAZI_BUILD_DIR") + QStringLiteral("/src/") +
            QString::fromLatin1(name);
@@ -118,10 +120,14 @@ struct TRun {
     QString err;
 };
 
-// Runs a program to its end with stdin from /dev/null.
+// Runs a program to its end with stdin from /dev/null; `prepare` may set up the process
+// further before it starts.
 inline TRun RunProgram(const QString& program, const QStringList& args,
-                       const QStringList& extraEnv = {}, int timeoutMs = 60000) {
+                       const QStringList& extraEnv = {}, int timeoutMs = 60000,
+                       const std::function<void(QProcess&)>& prepare = {}) {
     QProcess p;
+    if (prepare)
+        prepare(p);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const QString& e : extraEnv)
         env.insert(e.section(QLatin1Char('='), 0, 0), e.section(QLatin1Char('='), 1));

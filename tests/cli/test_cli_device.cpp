@@ -1,11 +1,14 @@
 // devedazi-cli end to end: logos, screenshot, monitor CSV, device actions and raw send.
 
 #include "cli/clirunner.h"
+#include "common/fullfs.h"
 
 #include <QDateTime>
+#include <QRandomGenerator>
 #include <QTest>
 
 #include <csignal>
+#include <sys/stat.h>
 
 namespace {
 
@@ -42,6 +45,9 @@ private slots:
     void logosDownload();
     void logosUpload();
     void logosUploadRefusesIncompleteFolders();
+    void logosDownloadSwapsTheWholeSet();
+    void fullDiskKeepsOldFiles_data();
+    void fullDiskKeepsOldFiles();
     void screenshot();
     void monitorCsv();
     void monitorStopsOnCtrlC();
@@ -134,13 +140,118 @@ void TestCliDevice::logosUploadRefusesIncompleteFolders() {
     QVERIFY2(r.err.contains("logo4"), qPrintable(r.err));
 
     QVERIFY(WriteText(dir.filePath("logo4.png"), "not a picture"));
-    QCOMPARE(RunCliOn(emu, {"logos", "upload", dir.path()}).code, 2);
+    r = RunCliOn(emu, {"logos", "upload", dir.path()});
+    QCOMPARE(r.code, 2);
+    QCOMPARE(r.err, "Cannot read " + dir.filePath("logo4.png") + ": not a PNG file\n");
     QVERIFY(MakePicture(dir.filePath("logo4.png"), {"-size", "128x64", "xc:black"}));
     QVERIFY(WriteText(dir.filePath("screens.csv"), "logo1.png,Nowhere\n"));
     QCOMPARE(RunCliOn(emu, {"logos", "upload", dir.path()}).code, 2);
     QCOMPARE(RunCliOn(emu, {"logos", "upload", dir.filePath("none")}).code, 2);
     QVERIFY(emu.writes().isEmpty());
     QVERIFY(!emu.received().contains("LRST"));
+}
+
+quint64 Inode(const QString& path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? quint64(st.st_ino) : 0;
+}
+
+// The set is swapped in as a whole: a crash leaves the old set or the new one, the
+// folder's other files stay the same files, and screen codes the device made up go back.
+void TestCliDevice::logosDownloadSwapsTheWholeSet() {
+    TEmuProcess emu({"--model", "1"}, "LSCR=36,-1,1,0,0,0,0,0\n");
+    QVERIFY2(emu.ok(), qPrintable(emu.errors()));
+    QTemporaryDir parent;
+    const QString out = parent.filePath("logos");
+    QVERIFY(QDir().mkpath(out));
+    QVERIFY(WriteText(out + "/logo1.png", "old 1") && WriteText(out + "/logo3.bmp", "old 3") &&
+            WriteText(out + "/notes.txt", "mine"));
+    const quint64 notes = Inode(out + "/notes.txt");
+    const QStringList old{"logo1.png", "logo3.bmp", "notes.txt"};
+    const QStringList args{"--port", emu.pty(), "logos", "download", out};
+    const auto dropLeftovers = [&] {
+        for (const QString& e : FolderEntries(parent.path()))
+            if (e != "logos")
+                QDir(parent.filePath(e)).removeRecursively();
+    };
+
+    QCOMPARE(RunCli(args, {"DEVEDAZI_TEST_CRASH=before-swap"}).code, 99);
+    QCOMPARE(FolderEntries(out), old);
+    QCOMPARE(ReadAll(out + "/logo1.png"), QByteArray("old 1"));
+    dropLeftovers();
+    QCOMPARE(RunCli(args, {"DEVEDAZI_TEST_CRASH=after-swap"}).code, 99);
+    QCOMPARE(FolderEntries(out).size(), 8 + 1 + 2);
+    QVERIFY(PictureInfo(out + "/logo1.png").startsWith("PNG 128x32"));
+    dropLeftovers();
+
+    QCOMPARE(RunCli(args).code, 0);
+    QCOMPARE(FolderEntries(parent.path()), QStringList{"logos"});
+    QCOMPARE(FolderEntries(out), (QStringList{"logo1.png", "logo2.png", "logo3.bmp", "logo3.png",
+                                              "logo4.png", "logo5.png", "logo6.png", "logo7.png",
+                                              "logo8.png", "notes.txt", "screens.csv"}));
+    QCOMPARE(ReadAll(out + "/logo3.bmp"), QByteArray("old 3"));
+    QCOMPARE(Inode(out + "/notes.txt"), notes);
+    QVERIFY(ReadAll(out + "/screens.csv")
+                .startsWith("logo,screen,name\nlogo1.png,36,\n"
+                            "logo2.png,-1,\nlogo3.png,1,Welcome\n"));
+    QFile::remove(out + "/logo3.bmp");
+    QCOMPARE(RunCliOn(emu, {"logos", "upload", out}).code, 0);
+    QCOMPARE(emu.state().value("LSCR"), QString("36,-1,1,0,0,0,0,0"));
+}
+
+void TestCliDevice::fullDiskKeepsOldFiles_data() {
+    QTest::addColumn<bool>("realDisk");
+    QTest::newRow("file-size limit") << false;
+    QTest::newRow("full tmpfs") << true;
+}
+
+// Every output of the tool on a disk that fills up: exit 2 with the file and the system's
+// reason, the old files as they were, no temporary file left behind.
+void TestCliDevice::fullDiskKeepsOldFiles() {
+    QFETCH(bool, realDisk);
+    TFullFileSystem fs;
+    if (realDisk && !fs.ok())
+        QSKIP(qPrintable("full file system not tested: " + fs.whyNot()));
+    QByteArray noise; // logos of random pixels: each picture outgrows the 1 KiB limit
+    QRandomGenerator random(7);
+    for (int k = 0; k < 32; ++k) {
+        QByteArray bytes(128, 0);
+        for (char& b : bytes)
+            b = char(random.bounded(256));
+        noise += "LOGO[" + QByteArray::number(k) + "]=" + bytes.toBase64() + "\n";
+    }
+    TEmuProcess emu({"--model", "2"}, noise);
+    QVERIFY2(emu.ok(), qPrintable(emu.errors()));
+    QTemporaryDir plain;
+    const QString dir = realDisk ? fs.path() : plain.path();
+    const QMap<QString, QByteArray> old = {{"existing.xml", "<Root><Mine keep=\"1\"/></Root>\n"},
+                                           {"shot.bmp", "old shot"},
+                                           {"log.csv", "old log"},
+                                           {"logos/logo1.png", "old logo"}};
+    QVERIFY(QDir().mkpath(dir + "/logos"));
+    for (auto it = old.cbegin(); it != old.cend(); ++it)
+        QVERIFY(WriteText(dir + "/" + it.key(), it.value()));
+    QVERIFY(!realDisk || fs.fill());
+    const QStringList before = FolderEntries(dir) + FolderEntries(dir + "/logos");
+    const QString reason = realDisk ? "No space left on device" : "File too large";
+    const QList<QPair<QStringList, QString>> runs = {
+        {{"download", dir + "/existing.xml"}, "existing.xml"},
+        {{"screenshot", dir + "/shot.bmp", "--zoom", "8"}, "shot.bmp"},
+        {{"monitor", "--count", "12", "--output", dir + "/log.csv"}, "log.csv"},
+        {{"logos", "download", dir + "/logos"}, "logos/logo1.png"}};
+    for (const auto& [args, file] : runs) {
+        const TRun r =
+            RunProgram(BuiltProgram("devedazi-cli"), QStringList{"--port", emu.pty()} + args, {},
+                       60000, [realDisk](QProcess& p) {
+                           if (!realDisk)
+                               LimitChildFileSize(p, 1024);
+                       });
+        QCOMPARE(r.code, 2);
+        QCOMPARE(r.err, "Cannot write " + dir + "/" + file + ": " + reason + "\n");
+    }
+    for (auto it = old.cbegin(); it != old.cend(); ++it)
+        QCOMPARE(ReadAll(dir + "/" + it.key()), it.value());
+    QCOMPARE(FolderEntries(dir) + FolderEntries(dir + "/logos"), before);
 }
 
 void TestCliDevice::screenshot() {
