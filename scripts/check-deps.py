@@ -42,8 +42,9 @@ def package_dirs(cache):
 
 
 def probe_path(folder):
-    """The file that tells the owner: the package config file when the folder holds one
-    (a folder such as /usr/include belongs to many packages), else the folder itself."""
+    """The file that tells the owner: the package config file when the folder holds one,
+    else the folder itself. A folder such as /usr/include belongs to many packages; one of
+    them in the list is enough, as the folder tells no more."""
     configs = sorted(glob.glob(os.path.join(folder, "*Config.cmake")) +
                      glob.glob(os.path.join(folder, "*-config.cmake")))
     return configs[0] if configs else folder
@@ -161,8 +162,8 @@ def main():
         for entry in missing:
             print("  " + entry, file=sys.stderr)
         return 1
-    print(f"check-deps: the {len(dirs)} CMake packages found below /usr all come from "
-          f"the list ({len(listed)} packages, {len(pulled)} with their dependencies)")
+    print(f"check-deps: the {len(dirs)} *_DIR entries below /usr all come from the list "
+          f"({len(listed)} packages, {len(pulled)} with their dependencies)")
     return 0
 
 
