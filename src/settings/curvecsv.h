@@ -14,7 +14,6 @@
 #include <optional>
 
 using TTfrCurve = std::array<qint32, TFRCount>;
-using TV2PTable = std::array<std::array<qint32, 2>, V2PRows>;
 
 // The text of a file as lines (CR LF, LF or CR). A byte-order mark selects UTF-8 or UTF-16;
 // otherwise UTF-8, or Latin-1 when the bytes are not valid UTF-8. A line break at the end

@@ -76,6 +76,9 @@ enum TSettingsFlag : qint32 {
 enum TBrTimeCol { btBrightness = 0, btTime = 1, btColor = 2 };
 enum TV2PCol { vpPercent = 0, vpVoltage = 1 };
 constexpr int V2PEnergyRow = 11; // v2p[11]: {energy per cell in mWh, soft cut-off in 0.01 V}
+// The battery table: rows 0..10 the discharge curve {charge in 0.01 %, cell voltage in
+// 0.01 V}, row V2PEnergyRow the energy and cut-off.
+using TV2PTable = std::array<std::array<qint32, 2>, V2PRows>;
 
 // LED colour word (brTime column 2): 5-5-5 bits red (10-14), green (5-9), blue (0-4);
 // bit 15 marks an effect whose number is bits 0-14 (effect 0 is "Rainbow").
