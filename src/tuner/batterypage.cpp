@@ -9,6 +9,7 @@
 #include "shell/dialogs.h"
 #include "shell/paths.h"
 #include "tuner/binding.h"
+#include "tuner/pagekit.h"
 #include "tuner/tuner.h"
 #include "tuner/v2pchart.h"
 
@@ -17,7 +18,6 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -42,47 +42,18 @@ const TCodeBinding BatteryCodes[] = {
 
 constexpr qint64 CsvSizeLimit = 1 << 20; // a battery curve file is a few hundred bytes
 
-QLabel* Caption(const QString& text, QWidget* buddy) {
-    auto* label = new QLabel(text);
-    label->setBuddy(buddy);
-    return label;
-}
-
-QComboBox* List(const char* name, const QStringList& items) {
-    auto* list = new QComboBox;
-    list->setObjectName(QLatin1String(name));
-    list->addItems(items);
-    return list;
-}
-
-const TFlagBit& FlagBit(qint32 value) {
-    for (const TFlagBit& bit : SettingsFlagBits)
-        if (bit.value == value)
-            return bit;
-    Q_UNREACHABLE();
-}
-
-// An edit sized for `sample`, the widest text it takes.
-QLineEdit* NumberEdit(const char* name, const QString& sample) {
-    auto* edit = new QLineEdit;
-    edit->setObjectName(QLatin1String(name));
-    edit->setAlignment(Qt::AlignRight);
-    const int text = edit->fontMetrics().horizontalAdvance(sample);
-    edit->setFixedWidth(text + edit->fontMetrics().averageCharWidth() * 2 + 8);
-    return edit;
-}
-
-QPushButton* Button(const char* name, const QString& caption) {
-    auto* button = new QPushButton(caption);
+QPushButton* Button(const char* name, const QString& caption, QWidget* parent) {
+    auto* button = new QPushButton(caption, parent);
     button->setObjectName(QLatin1String(name));
     return button;
 }
 } // namespace
 
 TBatteryPage::TBatteryPage(TTunerForm* form) : TTunerPage(form) {
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(createSettingsGroup());
-    layout->addWidget(createCurveGroup(), 1);
+    QWidget* content = ScrolledContent(this);
+    auto* layout = new QVBoxLayout(content);
+    layout->addWidget(createSettingsGroup(content));
+    layout->addWidget(createCurveGroup(content), 1);
 
     m_binder = new TBinder(this);
     m_binder->addFlagLists(BatteryFlags);
@@ -94,50 +65,44 @@ TBatteryPage::TBatteryPage(TTunerForm* form) : TTunerPage(form) {
     });
 }
 
-QWidget* TBatteryPage::createSettingsGroup() {
-    auto* group = new QGroupBox(QStringLiteral(" Settings "), this);
-    auto* grid = new QGridLayout(group);
-    const TFlagBit& charger = FlagBit(sfCharger);
-    const TFlagBit& balancer = FlagBit(sfBalancer);
-    Charger = List(charger.control, {charger.clear, charger.set});
-    Balancer = List(balancer.control, {balancer.clear, balancer.set});
-    BattProfile = List("BattProfile", CodeList(BattProfileNames));
-    WHTotal = NumberEdit("WHTotal", QStringLiteral("30.000"));
-    SoftCutOff = NumberEdit("SoftCutOff", QStringLiteral("8.40"));
-    CalBatt = Button("CalBatt", QStringLiteral("Calibrate Batteries"));
+// Charger and balancer, the battery profile, energy and cut-off in three columns;
+// "Calibrate Batteries" at the right edge.
+QWidget* TBatteryPage::createSettingsGroup(QWidget* parent) {
+    QGridLayout* grid = nullptr;
+    auto* group = NewGridGroup(QStringLiteral(" Settings "), &grid, parent);
+    Charger = NewFlagList("Charger", group);
+    Balancer = NewFlagList("Balancer", group);
+    BattProfile = NewCodeList(QStringLiteral("BattProfile"), BattProfileNames, group);
+    WHTotal = NewField(QStringLiteral("WHTotal"), group);
+    SoftCutOff = NewField(QStringLiteral("SoftCutOff"), group);
+    CalBatt = Button("CalBatt", QStringLiteral("Calibrate Batteries"), group);
     QPalette red = CalBatt->palette();
     red.setColor(QPalette::ButtonText, Qt::red);
     CalBatt->setPalette(red);
     CalBatt->setToolTip(QStringLiteral("Hold Shift and click to calibrate"));
     CalBatt->installEventFilter(this);
 
-    grid->addWidget(Caption(QLatin1String(charger.caption), Charger), 0, 0);
-    grid->addWidget(Charger, 0, 1);
-    grid->addWidget(Caption(QLatin1String(balancer.caption), Balancer), 1, 0);
-    grid->addWidget(Balancer, 1, 1);
-    grid->addWidget(Caption(QStringLiteral("Batt. Profile:"), BattProfile), 0, 3);
-    grid->addWidget(BattProfile, 0, 4);
-    grid->addWidget(Caption(QStringLiteral("Energy:"), WHTotal), 0, 6);
-    grid->addWidget(WHTotal, 0, 7);
-    grid->addWidget(new QLabel(QStringLiteral("WH per Cell")), 0, 8);
-    grid->addWidget(Caption(QStringLiteral("Soft Cut-Off:"), SoftCutOff), 1, 6);
-    grid->addWidget(SoftCutOff, 1, 7);
-    grid->addWidget(new QLabel(QStringLiteral("V")), 1, 8);
+    AddFieldRow(grid, 0, 0, FlagCaption("Charger"), Charger);
+    AddFieldRow(grid, 1, 0, FlagCaption("Balancer"), Balancer);
+    AddFieldRow(grid, 0, 3, QStringLiteral("Batt. Profile:"), BattProfile);
+    AddFieldRow(grid, 0, 6, QStringLiteral("Energy:"), WHTotal, QStringLiteral("WH per Cell"));
+    AddFieldRow(grid, 1, 6, QStringLiteral("Soft Cut-Off:"), SoftCutOff, QStringLiteral("V"));
     grid->addWidget(CalBatt, 0, 10, 2, 1, Qt::AlignRight | Qt::AlignVCenter);
     for (int gap : {2, 5})
-        grid->setColumnMinimumWidth(gap, 16);
+        grid->setColumnMinimumWidth(gap, 24);
     grid->setColumnStretch(9, 1);
     return group;
 }
 
-QWidget* TBatteryPage::createCurveGroup() {
-    GroupBox6 = new QGroupBox(QStringLiteral(" Discharge Curve "), this);
+// The chart over the row of its three buttons.
+QWidget* TBatteryPage::createCurveGroup(QWidget* parent) {
+    GroupBox6 = new QGroupBox(QStringLiteral(" Discharge Curve "), parent);
     GroupBox6->setObjectName(QStringLiteral("GroupBox6"));
     auto* column = new QVBoxLayout(GroupBox6);
     ChartV2P = new TChartV2P(GroupBox6);
-    BitBtn1 = Button("BitBtn1", QStringLiteral("Load .CSV"));
-    BitBtn2 = Button("BitBtn2", QStringLiteral("Save .CSV"));
-    BitBtn3 = Button("BitBtn3", QStringLiteral("Defaults"));
+    BitBtn1 = Button("BitBtn1", QStringLiteral("Load .CSV"), GroupBox6);
+    BitBtn2 = Button("BitBtn2", QStringLiteral("Save .CSV"), GroupBox6);
+    BitBtn3 = Button("BitBtn3", QStringLiteral("Defaults"), GroupBox6);
     auto* buttons = new QHBoxLayout;
     for (QPushButton* button : {BitBtn1, BitBtn2, BitBtn3})
         buttons->addWidget(button);

@@ -49,8 +49,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QWidget* createSettingsGroup();
-    QWidget* createCurveGroup();
+    QWidget* createSettingsGroup(QWidget* parent);
+    QWidget* createCurveGroup(QWidget* parent);
     void showTable(); // chart, energy and cut-off from battProfile's table
 
     TBinder* m_binder = nullptr;

@@ -3,6 +3,7 @@
 // of the page's edits to the virtual device.
 
 #include "common/emulink.h"
+#include "common/fullfs.h"
 #include "settings/batterypresets.h"
 #include "settings/curvecsv.h"
 #include "settings/models.h"
@@ -255,14 +256,23 @@ void TestBatteryPage::savedFileOfTheGenericCurve() {
 }
 
 void TestBatteryPage::failedSaveSaysSo() {
-    const QString name = m_data->filePath("no such folder/curve.csv");
+    // A write that stops half-way, as on a full disk: the old file stays whole.
+    const QString name = m_data->filePath("curve.csv");
+    QFile old(name);
+    QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old curve\r\n") == 11);
+    old.close();
     Dialogs::setNextFileName(name);
     Dialogs::setNextAnswer(QMessageBox::Ok);
-    QTest::mouseClick(page()->BitBtn2, Qt::LeftButton);
+    {
+        const TFileSizeLimit limit(100); // the file has about 230 bytes
+        QTest::mouseClick(page()->BitBtn2, Qt::LeftButton);
+    }
     const QStringList shown = Dialogs::shownMessages();
     QCOMPARE(shown.size(), 1);
     QVERIFY2(shown.first().startsWith("Cannot write"), qPrintable(shown.first()));
-    QVERIFY(!QFile::exists(name));
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("old curve\r\n"));
+    QCOMPARE(QDir(m_data->path()).entryList(QDir::Files), QStringList{"curve.csv"});
 }
 
 void TestBatteryPage::loadedFiles_data() {
