@@ -145,6 +145,8 @@ void TBatteryPage::showTable() {
 }
 
 void TBatteryPage::ChartV2PMouseUp() {
+    if (ChartV2P->pointCount() != V2PCurveRows)
+        return; // only a whole curve is stored
     const auto curve = ChartV2P->storedCurve();
     std::copy(curve.begin(), curve.end(), Settings.v2p.begin());
 }
