@@ -82,7 +82,7 @@ bool IsCode(const QTextBlock& block) {
 
 // Space around headings and paragraphs, code blocks on a shaded band. The title page is the
 // first heading with the text up to the next heading. A horizontal rule ("---") is taken as
-// a page break, so a heading that would end up at the foot of a page can be moved on.
+// a page break.
 void StyleBlocks(QTextDocument& document) {
     int headings = 0;
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
@@ -103,6 +103,9 @@ void StyleBlocks(QTextDocument& document) {
             format.setLeftMargin(6);
             format.setTopMargin(IsCode(block.previous()) ? 0 : 4);
             format.setBottomMargin(IsCode(block.next()) ? 0 : 8);
+        } else if (QTextCursor(block).currentTable()) {
+            format.setTopMargin(0); // the cell's padding is enough
+            format.setBottomMargin(0);
         } else if (!block.textList()) {
             format.setBottomMargin(6);
         }
