@@ -18,6 +18,7 @@
 #include <QTextLayout>
 #include <QTextTable>
 
+#include <cmath>
 #include <cstdio>
 #include <memory>
 
@@ -48,8 +49,7 @@ void TidyCell(const QTextTableCell& cell, bool header) {
 }
 
 // Qt draws Markdown tables with doubled borders and no padding. Here a table spans the text
-// width with some air in its cells, a shaded header row (repeated on every page the table
-// spans) and a thin rule under each row.
+// width with some air in its cells, a shaded header row and a thin rule under each row.
 void StyleTable(QTextTable* table) {
     QTextTableFormat format = table->format();
     format.setBorderCollapse(true);
@@ -57,7 +57,6 @@ void StyleTable(QTextTable* table) {
     format.setCellSpacing(0);
     format.setCellPadding(3);
     format.setWidth(QTextLength(QTextLength::PercentageLength, 100));
-    format.setHeaderRowCount(1);
     format.setTopMargin(4);
     format.setBottomMargin(8);
     table->setFormat(format);
@@ -145,7 +144,7 @@ void StyleDocument(QTextDocument& document, const QString& subtitle) {
 std::unique_ptr<QTextDocument> PrintLayout(const QTextDocument& document, QPdfWriter& writer) {
     std::unique_ptr<QTextDocument> copy(document.clone());
     copy->documentLayout()->setPaintDevice(&writer);
-    const qreal margin = 2 / 2.54 * 96;
+    const int margin = int(2 / 2.54 * 96); // as print() rounds it
     QTextFrameFormat frame = copy->rootFrame()->frameFormat();
     frame.setMargin(margin);
     copy->rootFrame()->setFrameFormat(frame);
@@ -153,27 +152,35 @@ std::unique_ptr<QTextDocument> PrintLayout(const QTextDocument& document, QPdfWr
     return copy;
 }
 
-// Whether a block belongs with what follows it: a heading, or a line leading into a list,
-// a table or a code block (ending in ":").
+// Whether a block belongs with what follows it: a heading, a line leading into a list, a
+// table or a code block (ending in ":"), or a line of a code block but its last.
 bool KeepsWithNext(const QTextBlock& block) {
-    return block.next().isValid() && !block.textList() &&
-           (block.blockFormat().headingLevel() >= 2 || block.text().endsWith(QLatin1Char(':')));
+    if (!block.next().isValid() || block.textList())
+        return false;
+    if (IsCode(block))
+        return IsCode(block.next());
+    return block.blockFormat().headingLevel() >= 2 || block.text().endsWith(QLatin1Char(':'));
 }
 
-// A move to the next page: the blocks that start it, and those that needn't any more since
-// they follow along.
+// A move to the next page: the blocks (or tables, by their first position) that start it,
+// and those that needn't any more since they follow along.
 struct TMove {
     QList<int> starts;
     QList<int> follow;
 };
 
-// The move that keeps the first thing torn apart by a page end together: a table row split
-// over two pages (the header row stays with the first row), or a block that keeps with the
-// next without the start of it (two lines, or a table's first row). Empty when none is torn.
-TMove FirstTorn(QTextDocument& copy) {
+// The move that keeps the first thing torn apart by a page end together: a table of less
+// than a page split over two pages, a paragraph leaving a single line on one page, or a
+// block that keeps with the next without the start of it (two lines, or a table's first two
+// rows). Empty when none is torn.
+TMove FirstTorn(QTextDocument& copy, int writerDpi) {
     const qreal pageHeight = copy.pageSize().height();
     const auto* layout = copy.documentLayout();
-    auto page = [&](qreal y) { return int(y / pageHeight); };
+    // The foot of the text on a page: what reaches below it is printed on the next page.
+    const qreal footer = copy.rootFrame()->frameFormat().bottomMargin() * writerDpi / qreal(96);
+    auto fits = [&](qreal top, qreal bottom) {
+        return bottom <= (std::floor(top / pageHeight) + 1) * pageHeight - footer;
+    };
     auto rect = [&](int position) { return layout->blockBoundingRect(copy.findBlock(position)); };
     auto rowBottom = [&](const QTextTable* table, int row) {
         qreal bottom = 0;
@@ -181,23 +188,27 @@ TMove FirstTorn(QTextDocument& copy) {
             bottom = qMax(bottom, rect(table->cellAt(row, column).lastPosition()).bottom());
         return bottom;
     };
-    auto rowStarts = [](const QTextTable* table, int row) {
-        QList<int> starts;
-        for (int column = 0; column < table->columns(); ++column)
-            starts.append(table->cellAt(row, column).firstPosition());
-        return starts;
+    // Of a block that a page end divides, the lines before it; -1 for an undivided block.
+    auto linesOnFirstPage = [&](const QTextBlock& block) {
+        const QRectF box = layout->blockBoundingRect(block);
+        const QTextLayout* text = block.layout();
+        for (int i = 1; i < text->lineCount(); ++i)
+            if (!fits(box.top(), box.top() + text->lineAt(i).rect().bottom()))
+                return i;
+        return -1;
     };
     for (QTextBlock block = copy.begin(); block.isValid(); block = block.next()) {
         if (const QTextTable* table = QTextCursor(block).currentTable()) {
-            const QTextTableCell cell = table->cellAt(block.position());
-            if (cell.column() != 0 || cell.row() == 0 || block.position() != cell.firstPosition())
+            if (block.position() != table->firstPosition())
                 continue;
-            const int first = cell.row() == 1 ? 0 : cell.row();
-            if (page(rect(table->cellAt(first, 0).firstPosition()).top()) !=
-                page(rowBottom(table, cell.row()) - 1))
-                return {rowStarts(table, first), {}};
+            const qreal top = rect(table->firstPosition()).top();
+            const qreal bottom = rowBottom(table, table->rows() - 1);
+            if (!fits(top, bottom) && bottom - top < pageHeight * 3 / 4)
+                return {{table->firstPosition()}, {}};
             continue;
         }
+        if (linesOnFirstPage(block) == 1 || linesOnFirstPage(block) == block.lineCount() - 1)
+            return {{block.position()}, {}};
         if (!KeepsWithNext(block))
             continue;
         const QTextBlock next = block.next();
@@ -205,35 +216,43 @@ TMove FirstTorn(QTextDocument& copy) {
         QList<int> follow{next.position()};
         if (const QTextTable* table = QTextCursor(next).currentTable()) {
             followBottom = rowBottom(table, qMin(1, table->rows() - 1));
-            follow = rowStarts(table, 0);
-        } else if (next.layout()->lineCount() > 2)
+            follow = {table->firstPosition()};
+        } else if (next.layout()->lineCount() > 2) {
             followBottom =
                 layout->blockBoundingRect(next).top() + next.layout()->lineAt(1).rect().bottom();
-        if (page(layout->blockBoundingRect(block).top()) != page(followBottom - 1))
+        }
+        if (!fits(layout->blockBoundingRect(block).top(), followBottom))
             return {{block.position()}, follow};
     }
     return {};
+}
+
+// Sets the page break policy of the block at `position`, or of the table starting there.
+void SetBreak(QTextDocument& document, int position, QTextFormat::PageBreakFlags policy) {
+    QTextCursor cursor(&document);
+    cursor.setPosition(position);
+    if (QTextTable* table = cursor.currentTable(); table && table->firstPosition() == position) {
+        QTextTableFormat format = table->format();
+        format.setPageBreakPolicy(policy);
+        table->setFormat(format);
+        return;
+    }
+    QTextBlockFormat format = cursor.blockFormat();
+    format.setPageBreakPolicy(policy);
+    cursor.setBlockFormat(format);
 }
 
 // Qt ends a page wherever the text reaches its foot. Things torn apart are moved to the next
 // page one at a time (each move shifts what follows), until nothing is torn any more.
 void KeepTogether(QTextDocument& document, QPdfWriter& writer) {
     for (int round = 0; round < 500; ++round) {
-        const std::unique_ptr<QTextDocument> copy = PrintLayout(document, writer);
-        const TMove move = FirstTorn(*copy);
+        const TMove move = FirstTorn(*PrintLayout(document, writer), writer.logicalDpiY());
         if (move.starts.isEmpty())
             return;
-        auto setBreak = [&](int position, QTextFormat::PageBreakFlags policy) {
-            QTextCursor cursor(&document);
-            cursor.setPosition(position);
-            QTextBlockFormat format = cursor.blockFormat();
-            format.setPageBreakPolicy(policy);
-            cursor.setBlockFormat(format);
-        };
         for (const int position : move.starts)
-            setBreak(position, QTextFormat::PageBreak_AlwaysBefore);
+            SetBreak(document, position, QTextFormat::PageBreak_AlwaysBefore);
         for (const int position : move.follow)
-            setBreak(position, QTextFormat::PageBreak_Auto);
+            SetBreak(document, position, QTextFormat::PageBreak_Auto);
     }
 }
 
