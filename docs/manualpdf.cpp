@@ -1,8 +1,9 @@
 // Build tool: turns a manual written in Markdown into a PDF with Qt's own text engine, so
 // the manuals need nothing beyond the libraries the app already uses.
-//   devedazi-manual INPUT.md OUTPUT.pdf TITLE [SUBTITLE]
+//   devedazi-manual INPUT.md OUTPUT.pdf TITLE [SUBTITLE [CONTENTS]]
 // The first heading and the text up to the next heading make the title page; SUBTITLE (the
-// version, for example) goes below the first heading.
+// version, for example) goes below the first heading, and a table of contents headed
+// CONTENTS (the chapters, that is the second-level headings, with their pages) ends the page.
 
 #include <QAbstractTextDocumentLayout>
 #include <QFile>
@@ -21,6 +22,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -256,13 +258,65 @@ void KeepTogether(QTextDocument& document, QPdfWriter& writer) {
     }
 }
 
+// The chapters (second-level headings) and the pages print() will start them on.
+QList<std::pair<QString, int>> Chapters(const QTextDocument& document, QPdfWriter& writer) {
+    const std::unique_ptr<QTextDocument> copy = PrintLayout(document, writer);
+    const qreal pageHeight = copy->pageSize().height();
+    QList<std::pair<QString, int>> chapters;
+    for (QTextBlock block = copy->begin(); block.isValid(); block = block.next())
+        if (block.blockFormat().headingLevel() == 2)
+            chapters.append(
+                {block.text(),
+                 int(copy->documentLayout()->blockBoundingRect(block).top() / pageHeight) + 1});
+    return chapters;
+}
+
+// The table of contents at the foot of the title page, which always ends before the first
+// chapter: the pages after it stay as they were.
+void AddContents(QTextDocument& document, QPdfWriter& writer, const QString& caption) {
+    const auto chapters = Chapters(document, writer);
+    QTextBlock first = document.begin();
+    while (first.isValid() && first.blockFormat().headingLevel() != 2)
+        first = first.next();
+    if (chapters.isEmpty() || !first.previous().isValid())
+        return;
+    QTextCursor cursor(first.previous());
+    cursor.movePosition(QTextCursor::EndOfBlock);
+    QTextBlockFormat heading;
+    heading.setTopMargin(36);
+    heading.setBottomMargin(6);
+    QTextCharFormat bold;
+    bold.setFontWeight(QFont::Bold);
+    bold.setFontPointSize(12);
+    cursor.insertBlock(heading, bold);
+    cursor.insertText(caption);
+    QTextTableFormat format;
+    format.setBorder(0);
+    format.setCellPadding(2);
+    format.setCellSpacing(0);
+    format.setWidth(QTextLength(QTextLength::PercentageLength, 100));
+    format.setColumnWidthConstraints({QTextLength(QTextLength::PercentageLength, 90),
+                                      QTextLength(QTextLength::PercentageLength, 10)});
+    QTextTable* table = cursor.insertTable(int(chapters.size()), 2, format);
+    QTextBlockFormat right;
+    right.setAlignment(Qt::AlignRight);
+    for (int row = 0; row < chapters.size(); ++row) {
+        table->cellAt(row, 0).firstCursorPosition().insertText(chapters.at(row).first,
+                                                               QTextCharFormat());
+        QTextCursor page = table->cellAt(row, 1).firstCursorPosition();
+        page.setBlockFormat(right);
+        page.insertText(QString::number(chapters.at(row).second), QTextCharFormat());
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() != 4 && args.size() != 5)
-        return Fail(QStringLiteral("usage: devedazi-manual INPUT.md OUTPUT.pdf TITLE [SUBTITLE]"));
+    if (args.size() < 4 || args.size() > 6)
+        return Fail(QStringLiteral(
+            "usage: devedazi-manual INPUT.md OUTPUT.pdf TITLE [SUBTITLE [CONTENTS]]"));
     QFile input(args.at(1));
     if (!input.open(QIODevice::ReadOnly))
         return Fail(QStringLiteral("cannot read %1: %2").arg(args.at(1), input.errorString()));
@@ -283,6 +337,8 @@ int main(int argc, char** argv) {
         writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                          QMarginsF(8, 5, 8, 5), QPageLayout::Millimeter));
         KeepTogether(document, writer);
+        if (args.size() > 5)
+            AddContents(document, writer, args.at(5));
         document.print(&writer);
     }
     if (!output.commit())
