@@ -1,9 +1,17 @@
 #include "shell/dialogs.h"
 
 #include <QColorDialog>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QLineEdit>
 #include <QQueue>
+#include <QRegularExpression>
+#include <QSortFilterProxyModel>
+
+#include <algorithm>
+#include <memory>
 
 namespace {
 struct FileAnswer {
@@ -17,6 +25,7 @@ struct Script {
     QStringList shown;
     bool recordUrlsOnly = false;
     QList<QUrl> urls;
+    QString lastFolder;
 };
 Script& script() {
     static Script s;
@@ -59,7 +68,9 @@ bool question(QWidget* parent, const QString& text) {
 
 namespace {
 // A scripted answer, if a test queued one.
-std::optional<QString> scriptedFile(const QString& selectedFilter, QString* chosenFilter) {
+std::optional<QString> scriptedFile(const QString& dir, const QString& selectedFilter,
+                                    QString* chosenFilter) {
+    script().lastFolder = dir;
     if (script().fileNames.isEmpty())
         return std::nullopt;
     const FileAnswer answer = script().fileNames.dequeue();
@@ -68,9 +79,109 @@ std::optional<QString> scriptedFile(const QString& selectedFilter, QString* chos
     return answer.fileName;
 }
 
-QString runFileDialog(QFileDialog& dialog, const QString& selectedFilter, QString* chosenFilter) {
+// The file patterns a filter caption stands for: the text inside its last parentheses (the
+// whole caption when it has none), split at ";" and blanks, as "All (*.bmp;*.png)" means.
+QStringList CaptionPatterns(const QString& caption) {
+    static const QRegularExpression inParentheses(QStringLiteral("\\(([^()]*)\\)\\s*$"));
+    static const QRegularExpression separators(QStringLiteral("[;\\s]+"));
+    const QRegularExpressionMatch match = inParentheses.match(caption);
+    const QString list = match.hasMatch() ? match.captured(1) : caption;
+    return list.split(separators, Qt::SkipEmptyParts);
+}
+
+// A caption of one "*.ext" pattern, whose extension a saved name may take.
+bool SingleExtension(const QString& caption) {
+    static const QRegularExpression oneExtension(QStringLiteral("^\\*\\.[^*?\\[\\].]+$"));
+    const QStringList patterns = CaptionPatterns(caption);
+    return patterns.size() == 1 && oneExtension.match(patterns.first()).hasMatch();
+}
+
+// Lists what the chosen caption means. Qt's own name filters split patterns at blanks only
+// and read "*.*" as "a name with a dot", so the file model lists everything and this proxy
+// decides: ";" or blanks separate patterns, "*" and "*.*" mean any file, letter case is
+// ignored, folders always show.
+class TPatternProxy : public QSortFilterProxyModel {
+public:
+    explicit TPatternProxy(QObject* parent) : QSortFilterProxyModel(parent) {}
+
+    void setCaption(const QString& caption) {
+        m_anyFile = false;
+        m_patterns.clear();
+        const QStringList patterns = CaptionPatterns(caption);
+        for (const QString& pattern : patterns) {
+            if (pattern == QLatin1String("*") || pattern == QLatin1String("*.*"))
+                m_anyFile = true;
+            m_patterns.append(
+                QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern),
+                                   QRegularExpression::CaseInsensitiveOption));
+        }
+        m_anyFile = m_anyFile || patterns.isEmpty();
+        invalidateFilter();
+    }
+
+    // The file model's own order (folders first) instead of sorting the shown texts.
+    void sort(int column, Qt::SortOrder order) override { sourceModel()->sort(column, order); }
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (m_anyFile || !files)
+            return true;
+        const QModelIndex index = files->index(row, 0, parent);
+        if (files->isDir(index))
+            return true;
+        const QString name = files->fileName(index);
+        return std::any_of(
+            m_patterns.cbegin(), m_patterns.cend(),
+            [&name](const QRegularExpression& re) { return re.match(name).hasMatch(); });
+    }
+
+private:
+    bool m_anyFile = true;
+    QList<QRegularExpression> m_patterns;
+};
+
+// In a save dialog Qt gives the typed name the extension of the chosen filter's first
+// pattern ("x.png" becomes "x.gif" under "All (*.bmp;*.png;*.jpg;*.gif)", "x.*" under
+// "(*.*)"); only a filter of one extension may rename, other filters keep the typed name.
+void KeepTypedName(QFileDialog& dialog) {
+    auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    if (!types || !name)
+        return;
+    auto typed = std::make_shared<QString>();
+    // The combo changes its index before Qt renames (on activation).
+    QObject::connect(types, &QComboBox::currentIndexChanged, name,
+                     [name, typed] { *typed = name->text(); });
+    QObject::connect(&dialog, &QFileDialog::filterSelected, name,
+                     [&dialog, name, typed](const QString& caption) {
+                         if (dialog.acceptMode() == QFileDialog::AcceptSave &&
+                             !SingleExtension(caption))
+                             name->setText(*typed);
+                     });
+}
+
+// The dialog shows the captions as given and lists the files their patterns mean.
+void UseCaptionPatterns(QFileDialog& dialog, const QString& filter, const QString& selectedFilter) {
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setNameFilters(filter.split(QStringLiteral(";;"), Qt::SkipEmptyParts));
+    auto* proxy = new TPatternProxy(&dialog);
+    dialog.setProxyModel(proxy);
+    auto* files = qobject_cast<QFileSystemModel*>(proxy->sourceModel());
+    const auto follow = [&dialog, proxy, files] {
+        if (files)
+            files->setNameFilters({}); // undo the patterns Qt gave the model
+        proxy->setCaption(dialog.selectedNameFilter());
+    };
     if (!selectedFilter.isEmpty())
         dialog.selectNameFilter(selectedFilter);
+    follow();
+    // filterSelected follows Qt's own handling of the user's choice.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, proxy, follow);
+    KeepTypedName(dialog);
+}
+
+QString runFileDialog(QFileDialog& dialog, QString* chosenFilter) {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     if (chosenFilter)
@@ -81,24 +192,26 @@ QString runFileDialog(QFileDialog& dialog, const QString& selectedFilter, QStrin
 
 QString openFileName(QWidget* parent, const QString& caption, const QString& dir,
                      const QString& filter, const QString& selectedFilter, QString* chosenFilter) {
-    if (const auto answer = scriptedFile(selectedFilter, chosenFilter))
+    if (const auto answer = scriptedFile(dir, selectedFilter, chosenFilter))
         return *answer;
-    QFileDialog dialog(parent, caption, dir, filter);
+    QFileDialog dialog(parent, caption, dir);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    return runFileDialog(dialog, selectedFilter, chosenFilter);
+    UseCaptionPatterns(dialog, filter, selectedFilter);
+    return runFileDialog(dialog, chosenFilter);
 }
 
 QString saveFileName(QWidget* parent, const QString& caption, const QString& dir,
                      const QString& filter, const QString& selectedFilter, QString* chosenFilter,
                      const QString& defaultSuffix) {
-    if (const auto answer = scriptedFile(selectedFilter, chosenFilter))
+    if (const auto answer = scriptedFile(dir, selectedFilter, chosenFilter))
         return *answer;
-    QFileDialog dialog(parent, caption, dir, filter);
+    QFileDialog dialog(parent, caption, dir);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(defaultSuffix);
-    return runFileDialog(dialog, selectedFilter, chosenFilter);
+    UseCaptionPatterns(dialog, filter, selectedFilter);
+    return runFileDialog(dialog, chosenFilter);
 }
 
 std::optional<QColor> color(QWidget* parent, const QColor& initial) {
@@ -134,6 +247,9 @@ void setRecordUrlsOnly(bool recordOnly) {
 }
 QList<QUrl> openedUrls() {
     return script().urls;
+}
+QString lastFileFolder() {
+    return script().lastFolder;
 }
 void reset() {
     script() = Script();

@@ -26,7 +26,10 @@ void warnings(QWidget* parent, const QStringList& lines);
 bool question(QWidget* parent, const QString& text); // Yes/No, true on Yes
 
 // File dialogs; an empty result means the user cancelled. filter lists the filters
-// separated by ";;"; selectedFilter is preselected. chosenFilter (when given) receives the
+// separated by ";;", each a caption with its patterns in parentheses; the dialog shows the
+// captions as given and lists what they mean: patterns separated by ";" or blanks, "*.*"
+// any file (with a dot or not), extensions in any letter case. selectedFilter is
+// preselected. chosenFilter (when given) receives the
 // filter the user left selected; defaultSuffix is added to a saved name typed without one.
 QString openFileName(QWidget* parent, const QString& caption, const QString& dir,
                      const QString& filter, const QString& selectedFilter = QString(),
@@ -54,6 +57,7 @@ void setNextColor(std::optional<QColor> colour);
 QStringList shownMessages();
 void setRecordUrlsOnly(bool recordOnly);
 QList<QUrl> openedUrls();
+QString lastFileFolder(); // the folder the last file dialog opened in
 void reset();
 
 } // namespace Dialogs
