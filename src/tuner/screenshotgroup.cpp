@@ -1,6 +1,194 @@
 #include "tuner/screenshotgroup.h"
 
-TScreenshotGroup::TScreenshotGroup(QWidget* parent)
-    : QGroupBox(QStringLiteral(" Screenshot "), parent) {}
+#include "display/displaydata.h"
+#include "display/picture.h"
+#include "display/transfers.h"
+#include "settings/models.h"
+#include "shell/application.h"
+#include "shell/dialogs.h"
+#include "shell/mother.h"
+#include "shell/paths.h"
+#include "tuner/binding.h"
+#include "tuner/tunerpictures.h"
 
-void TScreenshotGroup::SizeBarChange() {}
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSlider>
+#include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QToolTip>
+#include <QVBoxLayout>
+
+#include <memory>
+
+namespace {
+
+constexpr int InitialZoom = 2;
+constexpr int StatusMs = 8000;
+
+// The rows of the display; a model without one gets the smaller display's area.
+int DisplayRows() {
+    return DisplayRefusal().isEmpty() ? ModInfo.scrHeight : 32;
+}
+
+QPushButton* Button(const QString& name, const QString& caption, QWidget* parent) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setMinimumWidth(160);
+    return button;
+}
+
+// Says something in the main window's status bar, when there is one.
+void ShowStatus(const QString& text) {
+    if (MotherForm)
+        MotherForm->statusBar()->showMessage(text, StatusMs);
+}
+
+} // namespace
+
+TScreenshotGroup::TScreenshotGroup(QWidget* parent)
+    : QGroupBox(QStringLiteral(" Screenshot "), parent) {
+    TakeScreenshot =
+        Button(QStringLiteral("TakeScreenshot"), QStringLiteral("Take Screenshot"), this);
+    SaveScreenshot =
+        Button(QStringLiteral("SaveScreenshot"), QStringLiteral("Save Screenshot"), this);
+    auto* sizeLabel = new QLabel(QStringLiteral("Size:"), this);
+    SizeBar = new QSlider(Qt::Horizontal, this);
+    SizeBar->setObjectName(QStringLiteral("SizeBar"));
+    SizeBar->setRange(1, 8);
+    SizeBar->setPageStep(1);
+    SizeBar->setValue(InitialZoom);
+    SizeBar->setTickPosition(QSlider::TicksBelow);
+    SizeBar->setTickInterval(1);
+    SizeBar->setMinimumWidth(160);
+    SizeBar->setToolTip(QString::number(InitialZoom));
+    sizeLabel->setBuddy(SizeBar);
+
+    Screenshot = new QLabel(this);
+    Screenshot->setObjectName(QStringLiteral("Screenshot"));
+    Screenshot->setAccessibleName(QStringLiteral("Screenshot"));
+    ScrPanel = new QFrame(this);
+    ScrPanel->setObjectName(QStringLiteral("ScrPanel"));
+    ScrPanel->setFrameStyle(QFrame::Box | QFrame::Plain);
+    QPalette palette = ScrPanel->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    palette.setColor(QPalette::WindowText, Qt::darkGray); // the frame
+    ScrPanel->setPalette(palette);
+    ScrPanel->setAutoFillBackground(true);
+    auto* panel = new QHBoxLayout(ScrPanel);
+    panel->setContentsMargins(1, 1, 1, 1);
+    panel->addWidget(Screenshot, 0, Qt::AlignCenter);
+
+    // A zoomed capture may be larger than the page: it scrolls instead of growing the window.
+    auto* area = new QScrollArea(this);
+    area->setFrameShape(QFrame::NoFrame);
+    area->setWidgetResizable(true);
+    area->viewport()->setAutoFillBackground(false); // the group's own background
+    auto* holder = new QWidget(area);
+    auto* place = new QVBoxLayout(holder);
+    place->setContentsMargins(0, 0, 0, 0);
+    place->addWidget(ScrPanel, 0, Qt::AlignLeft | Qt::AlignTop);
+    area->setWidget(holder);
+    holder->setAutoFillBackground(false); // setWidget() turned it on
+
+    auto* strip = new QHBoxLayout();
+    strip->addWidget(TakeScreenshot);
+    strip->addWidget(SaveScreenshot);
+    strip->addSpacing(12);
+    strip->addWidget(sizeLabel);
+    strip->addWidget(SizeBar);
+    strip->addStretch(1);
+    auto* column = new QVBoxLayout(this);
+    column->addLayout(strip);
+    column->addWidget(area, 1);
+
+    connect(TakeScreenshot, &QPushButton::clicked, this, &TScreenshotGroup::TakeScreenshotClick);
+    connect(SaveScreenshot, &QPushButton::clicked, this, &TScreenshotGroup::SaveScreenshotClick);
+    connect(SizeBar, &QSlider::valueChanged, this, [this](int value) {
+        SizeBar->setToolTip(QString::number(value));
+        emit sizeChanged();
+    });
+    connect(SizeBar, &QSlider::sliderPressed, this, &TScreenshotGroup::showSizeTip);
+    connect(SizeBar, &QSlider::sliderMoved, this, &TScreenshotGroup::showSizeTip);
+    SizeBarChange();
+}
+
+int TScreenshotGroup::zoom() const {
+    return SizeBar->value();
+}
+
+void TScreenshotGroup::SizeBarChange() {
+    m_capture = QImage();
+    Screenshot->clear();
+    Screenshot->setFixedSize(DisplayWidth * zoom(), DisplayRows() * zoom());
+}
+
+// The slider's position in a tool tip below its thumb, while it is dragged.
+void TScreenshotGroup::showSizeTip() {
+    QStyleOptionSlider option;
+    option.initFrom(SizeBar);
+    option.orientation = SizeBar->orientation();
+    option.minimum = SizeBar->minimum();
+    option.maximum = SizeBar->maximum();
+    option.sliderPosition = SizeBar->sliderPosition();
+    option.sliderValue = SizeBar->value();
+    option.singleStep = SizeBar->singleStep();
+    option.pageStep = SizeBar->pageStep();
+    option.tickPosition = SizeBar->tickPosition();
+    option.tickInterval = SizeBar->tickInterval();
+    option.upsideDown = SizeBar->layoutDirection() == Qt::RightToLeft;
+    const QRect thumb = SizeBar->style()->subControlRect(QStyle::CC_Slider, &option,
+                                                         QStyle::SC_SliderHandle, SizeBar);
+    const QPoint below = SizeBar->mapToGlobal(QPoint(thumb.center().x(), thumb.bottom()));
+    QToolTip::showText(below, QString::number(SizeBar->sliderPosition()), SizeBar);
+}
+
+void TScreenshotGroup::TakeScreenshotClick() {
+    Guarded(this, [this] {
+        if (!CheckConnected(this))
+            return;
+        // A capture that fails part way leaves the last good one, in the stores as on screen.
+        const auto image = std::make_unique<TPicture>(ScreenImage);
+        const auto colors = ScreenColors;
+        QString refusal;
+        if (ReadScreen(&refusal)) {
+            showCapture();
+            return;
+        }
+        ScreenImage = *image;
+        ScreenColors = colors;
+        if (!refusal.isEmpty())
+            Dialogs::error(this, refusal);
+    });
+}
+
+void TScreenshotGroup::showCapture() {
+    const int rows = DisplayRows();
+    m_capture = ScreenToPicture(rows, 1);
+    Screenshot->setFixedSize(DisplayWidth * zoom(), rows * zoom());
+    Screenshot->setPixmap(ZoomedPixmap(m_capture, zoom(), Screenshot->devicePixelRatioF()));
+}
+
+void TScreenshotGroup::SaveScreenshotClick() {
+    Guarded(this, [this] {
+        if (m_capture.isNull()) {
+            ShowStatus(QStringLiteral("No screenshot to save: take a screenshot first"));
+            return;
+        }
+        const QString file = SavePictureName(this, QStringLiteral("Save Screenshot"),
+                                             DataPath(QStringLiteral("Screenshots")));
+        if (file.isEmpty())
+            return;
+        const QImage shown = m_capture.scaled(m_capture.size() * zoom(), Qt::IgnoreAspectRatio,
+                                              Qt::FastTransformation);
+        QString error;
+        const auto write = [&shown](const QString& name, QString& why) {
+            return WritePicture(shown, name, why);
+        };
+        if (WritePictureSafely(file, write, error) == TFileResult::Failed)
+            Dialogs::error(this, error);
+    });
+}
