@@ -14,7 +14,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QSlider>
 #include <QStatusBar>
 #include <QStyle>
@@ -67,7 +66,7 @@ TScreenshotGroup::TScreenshotGroup(QWidget* parent)
     SizeBar->setToolTip(QString::number(InitialZoom));
     sizeLabel->setBuddy(SizeBar);
 
-    Screenshot = new QLabel(this);
+    Screenshot = new TPixelView(this);
     Screenshot->setObjectName(QStringLiteral("Screenshot"));
     Screenshot->setAccessibleName(QStringLiteral("Screenshot"));
     ScrPanel = new QFrame(this);
@@ -82,18 +81,6 @@ TScreenshotGroup::TScreenshotGroup(QWidget* parent)
     panel->setContentsMargins(1, 1, 1, 1);
     panel->addWidget(Screenshot, 0, Qt::AlignCenter);
 
-    // A zoomed capture may be larger than the page: it scrolls instead of growing the window.
-    auto* area = new QScrollArea(this);
-    area->setFrameShape(QFrame::NoFrame);
-    area->setWidgetResizable(true);
-    area->viewport()->setAutoFillBackground(false); // the group's own background
-    auto* holder = new QWidget(area);
-    auto* place = new QVBoxLayout(holder);
-    place->setContentsMargins(0, 0, 0, 0);
-    place->addWidget(ScrPanel, 0, Qt::AlignLeft | Qt::AlignTop);
-    area->setWidget(holder);
-    holder->setAutoFillBackground(false); // setWidget() turned it on
-
     auto* strip = new QHBoxLayout();
     strip->addWidget(TakeScreenshot);
     strip->addWidget(SaveScreenshot);
@@ -103,7 +90,8 @@ TScreenshotGroup::TScreenshotGroup(QWidget* parent)
     strip->addStretch(1);
     auto* column = new QVBoxLayout(this);
     column->addLayout(strip);
-    column->addWidget(area, 1);
+    column->addWidget(ScrPanel, 0, Qt::AlignLeft | Qt::AlignTop); // the page scrolls
+    column->addStretch(1);
 
     connect(TakeScreenshot, &QPushButton::clicked, this, &TScreenshotGroup::TakeScreenshotClick);
     connect(SaveScreenshot, &QPushButton::clicked, this, &TScreenshotGroup::SaveScreenshotClick);
@@ -120,10 +108,13 @@ int TScreenshotGroup::zoom() const {
     return SizeBar->value();
 }
 
+bool TScreenshotGroup::captureShown() const {
+    return !Screenshot->picture().isNull();
+}
+
 void TScreenshotGroup::SizeBarChange() {
-    m_capture = QImage();
     Screenshot->clear();
-    Screenshot->setFixedSize(DisplayWidth * zoom(), DisplayRows() * zoom());
+    Screenshot->setArea(QSize(DisplayWidth, DisplayRows()), zoom());
 }
 
 // The slider's position in a tool tip below its thumb, while it is dragged.
@@ -167,14 +158,14 @@ void TScreenshotGroup::TakeScreenshotClick() {
 
 void TScreenshotGroup::showCapture() {
     const int rows = DisplayRows();
-    m_capture = ScreenToPicture(rows, 1);
-    Screenshot->setFixedSize(DisplayWidth * zoom(), rows * zoom());
-    Screenshot->setPixmap(ZoomedPixmap(m_capture, zoom(), Screenshot->devicePixelRatioF()));
+    Screenshot->setArea(QSize(DisplayWidth, rows), zoom());
+    Screenshot->setPicture(ScreenToPicture(rows, 1));
 }
 
 void TScreenshotGroup::SaveScreenshotClick() {
     Guarded(this, [this] {
-        if (m_capture.isNull()) {
+        const QImage capture = Screenshot->picture();
+        if (capture.isNull()) {
             ShowStatus(QStringLiteral("No screenshot to save: take a screenshot first"));
             return;
         }
@@ -182,13 +173,10 @@ void TScreenshotGroup::SaveScreenshotClick() {
                                              DataPath(QStringLiteral("Screenshots")));
         if (file.isEmpty())
             return;
-        const QImage shown = m_capture.scaled(m_capture.size() * zoom(), Qt::IgnoreAspectRatio,
-                                              Qt::FastTransformation);
+        const QImage shown =
+            capture.scaled(capture.size() * zoom(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
         QString error;
-        const auto write = [&shown](const QString& name, QString& why) {
-            return WritePicture(shown, name, why);
-        };
-        if (WritePictureSafely(file, write, error) == TFileResult::Failed)
+        if (WritePicture(shown, file, error) == TFileResult::Failed)
             Dialogs::error(this, error);
     });
 }

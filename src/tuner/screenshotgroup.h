@@ -3,12 +3,11 @@
 // show it zoomed, save it as a picture file.
 
 #include <QGroupBox>
-#include <QImage>
 
 class QFrame;
-class QLabel;
 class QPushButton;
 class QSlider;
+class TPixelView;
 
 class TScreenshotGroup : public QGroupBox {
     Q_OBJECT
@@ -22,9 +21,9 @@ public:
     QPushButton* SaveScreenshot = nullptr;
     QSlider* SizeBar = nullptr; // the zoom factor, 1 to 8 screen pixels per display pixel
     QFrame* ScrPanel = nullptr;
-    QLabel* Screenshot = nullptr;
+    TPixelView* Screenshot = nullptr; // the capture, zoomed
 
-    bool captureShown() const { return !m_capture.isNull(); }
+    bool captureShown() const;
     // Shows the capture in ScreenImage at the slider's zoom.
     void showCapture();
 
@@ -38,6 +37,4 @@ signals:
 private:
     void showSizeTip();
     int zoom() const;
-
-    QImage m_capture; // the shown capture at 1:1; null while none is shown
 };

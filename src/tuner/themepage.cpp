@@ -59,7 +59,7 @@ QPushButton* Button(const QString& name, const QString& caption, int width, QWid
 }
 
 // A white panel with a flat frame, the picture centred inside.
-QFrame* PicturePanel(const QString& name, QLabel* picture, QWidget* parent) {
+QFrame* PicturePanel(const QString& name, QWidget* picture, QWidget* parent) {
     auto* panel = new QFrame(parent);
     panel->setObjectName(name);
     panel->setFrameStyle(QFrame::Box | QFrame::Plain);
@@ -114,10 +114,10 @@ QWidget* TThemePage::createRow(int slot, QWidget* parent) {
     const QString n = QString::number(slot + 1);
     TLogoRow& r = Rows[size_t(slot)];
     r.row = new QWidget(parent);
-    r.logo = new QLabel(r.row);
+    r.logo = new TPixelView(r.row);
     r.logo->setObjectName(QStringLiteral("Logo") + n);
     r.logo->setAccessibleName(QStringLiteral("Logo %1").arg(n));
-    r.logo->setFixedSize(LogoZoom * DisplayWidth, LogoZoom * 32);
+    r.logo->setArea(QSize(DisplayWidth, 32), LogoZoom);
     r.panel = PicturePanel(QStringLiteral("LogoPanel") + n, r.logo, r.row);
     r.label = new QLabel(QStringLiteral("Show in:"), r.row);
     r.label->setObjectName(QStringLiteral("LogoLabel") + n);
@@ -163,7 +163,7 @@ void TThemePage::layoutForModel() {
     for (int slot = 0; slot < LogoSlots; ++slot) {
         const TLogoRow& r = Rows[size_t(slot)];
         if (rows > 0)
-            r.logo->setFixedSize(LogoZoom * DisplayWidth, LogoZoom * rows);
+            r.logo->setArea(QSize(DisplayWidth, rows), LogoZoom);
         const bool visible = slot < shown;
         const std::initializer_list<QWidget*> controls = {r.row,  r.panel, r.label, r.combo,
                                                           r.load, r.save,  r.clear};
@@ -181,11 +181,8 @@ void TThemePage::ShowLogos() {
 
 void TThemePage::drawLogos() {
     const int rows = DisplayRows(), shown = ShownSlots();
-    for (int slot = 0; slot < shown; ++slot) {
-        QLabel* logo = Rows[size_t(slot)].logo;
-        logo->setPixmap(
-            ZoomedPixmap(LogoToPicture(slot, rows), LogoZoom, logo->devicePixelRatioF()));
-    }
+    for (int slot = 0; slot < shown; ++slot)
+        Rows[size_t(slot)].logo->setPicture(LogoToPicture(slot, rows));
     m_drawnRows = rows;
     m_drawnSlots = shown;
 }
@@ -262,12 +259,8 @@ void TThemePage::SaveLogo1Click(int slot) {
         const QString file = SavePictureName(this, QStringLiteral("Save Logo"), logoFolder());
         if (file.isEmpty())
             return;
-        const int rows = DisplayRows();
         QString error;
-        const auto write = [slot, rows](const QString& name, QString& why) {
-            return SaveLogoFile(name, slot, rows, why);
-        };
-        if (WritePictureSafely(file, write, error) == TFileResult::Failed)
+        if (SaveLogoFile(file, slot, DisplayRows(), error) == TFileResult::Failed)
             Dialogs::error(this, error);
     });
 }

@@ -13,6 +13,7 @@ class QLabel;
 class QPushButton;
 class QScrollArea;
 class TBinder;
+class TPixelView;
 
 class TThemePage : public TTunerPage {
     Q_OBJECT
@@ -27,7 +28,7 @@ public:
     struct TLogoRow {
         QWidget* row = nullptr;
         QFrame* panel = nullptr;
-        QLabel* logo = nullptr;
+        TPixelView* logo = nullptr;
         QLabel* label = nullptr;
         QComboBox* combo = nullptr;
         QPushButton* load = nullptr;

@@ -1,24 +1,49 @@
 #include "tuner/tunerpictures.h"
 
-#include "settings/safefile.h"
 #include "shell/dialogs.h"
 
-#include <QFile>
+#include <QDir>
 #include <QFileInfo>
-#include <QTemporaryDir>
+#include <QPainter>
 
-#include <cmath>
+TPixelView::TPixelView(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent); // nothing behind it needs painting first
+}
 
-QPixmap ZoomedPixmap(const QImage& picture, int zoom, qreal devicePixelRatio) {
-    const int scale = qMax(zoom, int(std::lround(zoom * devicePixelRatio)));
-    QImage zoomed = picture.scaled(picture.width() * scale, picture.height() * scale,
-                                   Qt::IgnoreAspectRatio, Qt::FastTransformation);
-    zoomed.setDevicePixelRatio(qreal(scale) / zoom);
-    return QPixmap::fromImage(std::move(zoomed));
+void TPixelView::setArea(QSize size, int zoom) {
+    m_size = size;
+    m_zoom = qMax(1, zoom);
+    if (m_picture.size() != m_size)
+        m_picture = QImage();
+    setFixedSize(m_size * m_zoom);
+    update();
+}
+
+void TPixelView::setPicture(const QImage& picture) {
+    m_picture = picture;
+    if (m_picture.size() != m_size)
+        setArea(m_picture.size(), m_zoom);
+    update();
+}
+
+void TPixelView::clear() {
+    m_picture = QImage();
+    update();
+}
+
+void TPixelView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    if (m_picture.isNull()) {
+        painter.fillRect(rect(), palette().window()); // the panel's colour
+        return;
+    }
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.drawImage(QRect(QPoint(0, 0), m_picture.size() * m_zoom), m_picture);
 }
 
 QString OpenPictureName(QWidget* parent, const QString& caption, const QString& folder) {
     const QStringList filters = PictureFilters();
+    QDir().mkpath(folder); // a missing folder would be taken for a file name
     const QString file = Dialogs::openFileName(parent, caption, folder,
                                                filters.join(QStringLiteral(";;")), filters.first());
     return !file.isEmpty() && QFileInfo::exists(file) ? file : QString();
@@ -26,6 +51,7 @@ QString OpenPictureName(QWidget* parent, const QString& caption, const QString& 
 
 QString SavePictureName(QWidget* parent, const QString& caption, const QString& folder) {
     const QStringList filters = PictureFilters();
+    QDir().mkpath(folder);
     QString chosen;
     const QString answer =
         Dialogs::saveFileName(parent, caption, folder, filters.join(QStringLiteral(";;")),
@@ -39,28 +65,4 @@ QString SavePictureName(QWidget* parent, const QString& caption, const QString& 
                                        .arg(QFileInfo(name).fileName())))
         return {};
     return name;
-}
-
-TFileResult WritePictureSafely(const QString& fileName, const TPictureWriter& write,
-                               QString& error) {
-    if (PictureFormatOf(fileName) == TPictureFormat::None)
-        return TFileResult::Skipped;
-    const QTemporaryDir work;
-    if (!work.isValid()) {
-        error = QStringLiteral("Cannot write %1: %2").arg(fileName, work.errorString());
-        return TFileResult::Failed;
-    }
-    const QString draft =
-        work.filePath(QStringLiteral("picture.") + QFileInfo(fileName).suffix().toLower());
-    const TFileResult result = write(draft, error);
-    error.replace(draft, fileName); // the user knows the file by the name they chose
-    if (result != TFileResult::Done)
-        return result;
-    QFile file(draft);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("Cannot write %1: %2").arg(fileName, file.errorString());
-        return TFileResult::Failed;
-    }
-    return WriteFileSafely(fileName, file.readAll(), &error) ? TFileResult::Done
-                                                             : TFileResult::Failed;
 }

@@ -1,19 +1,35 @@
 #pragma once
-// Pictures of the "Theme" page and the screenshot group: display pictures enlarged for the
-// screen, and the picture file dialogs with the extension rules of Load and Save.
+// Pictures of the "Theme" page and the screenshot group: display pictures shown enlarged,
+// and the picture file dialogs with the extension rules of Load and Save.
 
 #include "display/picture.h"
 
-#include <QPixmap>
+#include <QImage>
+#include <QWidget>
 
-#include <functional>
+// A display picture shown enlarged: each display pixel a zoom x zoom square, painted without
+// smoothing straight from the 1:1 picture, so it stays sharp at any screen scaling and
+// nothing enlarged is kept in memory.
+class TPixelView : public QWidget {
+public:
+    explicit TPixelView(QWidget* parent = nullptr);
 
-class QWidget;
+    // The area of a display of `size` pixels at `zoom`; a picture of another size is
+    // cleared.
+    void setArea(QSize size, int zoom);
+    void setPicture(const QImage& picture); // shown until cleared
+    void clear();
+    const QImage& picture() const { return m_picture; } // 1:1; null when cleared
+    int zoom() const { return m_zoom; }
 
-// `picture` enlarged `zoom` times without smoothing. On a scaled screen the pixmap carries
-// the screen's pixels, so each display pixel stays a sharp square of zoom x zoom logical
-// pixels.
-QPixmap ZoomedPixmap(const QImage& picture, int zoom, qreal devicePixelRatio);
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QImage m_picture;
+    QSize m_size;
+    int m_zoom = 1;
+};
 
 // The picture open dialog in `folder`, "All" preselected; empty when cancelled or when the
 // file does not exist.
@@ -22,10 +38,3 @@ QString OpenPictureName(QWidget* parent, const QString& caption, const QString& 
 // answer takes the extension of the chosen filter (any but "All"); when that names another
 // file that exists, the user is asked before it is replaced. Empty when cancelled.
 QString SavePictureName(QWidget* parent, const QString& caption, const QString& folder);
-
-// Writes a picture file without risking the old one: `write` writes the picture under a
-// temporary name with the same extension, and only a complete file replaces `fileName`.
-// Skipped (nothing written) for an extension no codec has.
-using TPictureWriter = std::function<TFileResult(const QString& fileName, QString& error)>;
-TFileResult WritePictureSafely(const QString& fileName, const TPictureWriter& write,
-                               QString& error);
