@@ -1,14 +1,21 @@
-// The "Theme" page on the virtual device: what the slot pictures show, Load / Clear and the
-// upload that follows, the rows of each model, the screen assignment, the logo folder.
+// The "Theme" page and the " Screenshot " group on the virtual device: what the pictures
+// show, Load / Clear and the upload that follows, the rows of each model, the screen
+// assignment, the logo folder, captures and their files, failures that change nothing.
+// With DEVEDAZI_SHOTS set to a folder, shownOnScreen() saves the window there as PNG files.
 
 #include "common/emulink.h"
 #include "display/displaydata.h"
 #include "display/packing.h"
+#include "display/picture.h"
+#include "display/transfers.h"
 #include "link/transport.h"
 #include "settings/models.h"
 #include "settings/settings.h"
 #include "shell/dialogs.h"
 #include "shell/paths.h"
+#include "shell/shellfixture.h"
+#include "tuner/screenpage.h"
+#include "tuner/screenshotgroup.h"
 #include "tuner/themepage.h"
 #include "tuner/tuner.h"
 #include "tuner/tunerpictures.h"
@@ -16,30 +23,34 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QSlider>
+#include <QStatusBar>
 #include <QTabWidget>
-#include <QTemporaryDir>
+#include <QToolTip>
 #include <QtTest>
 
 #include <memory>
 
 namespace {
 
-QRgb Rgb(quint32 color) {
-    return qRgb(color & 0xFF, (color >> 8) & 0xFF, color >> 16);
+QImage Shown(QWidget* view) {
+    return view->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
-// Pixels of slot `slot`'s picture that differ from LogoImages shown at twice the size.
-int WrongPixels(TThemePage* page, int slot) {
-    const QImage shown =
-        page->Rows[slot].logo->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    if (shown.size() != QSize(256, 2 * ModInfo.scrHeight))
+// Pixels of `shown` that differ from `picture` (rows x 128) enlarged `zoom` times; -1 for a
+// wrong size.
+int WrongPixels(const QImage& shown, const TPicture& picture, int zoom) {
+    if (shown.size() != QSize(128 * zoom, ModInfo.scrHeight * zoom))
         return -1;
     int wrong = 0;
     for (int y = 0; y < shown.height(); ++y)
-        for (int x = 0; x < shown.width(); ++x)
-            wrong += shown.pixel(x, y) != Rgb(LogoImages[slot][y / 2][x / 2]);
+        for (int x = 0; x < shown.width(); ++x) {
+            const quint32 c = picture[y / zoom][x / zoom];
+            wrong += shown.pixel(x, y) != qRgb(c & 0xFF, (c >> 8) & 0xFF, c >> 16);
+        }
     return wrong;
 }
 
@@ -50,12 +61,20 @@ bool DeviceLit(TDeviceEmulator& emu, int slot, int r, int c) {
     return (quint8(line.at(c)) >> (r % 8)) & 1;
 }
 
+// Lets a change of size travel through the layouts, one posted event per level.
+void Settle() {
+    for (int round = 0; round < 20; ++round) {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
+}
+
 } // namespace
 
 class TestTheme : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
+    void initTestCase() { qputenv("XDG_DATA_HOME", m_data.path().toLocal8Bit()); }
     void init();
     void cleanup() { Dialogs::reset(); }
     void downloadShowsDeviceLogos();
@@ -65,10 +84,19 @@ private slots:
     void rowsFollowModel();
     void screenChoiceStoredAtOnce();
     void logoFolderFollowsModel();
-    void drawingTime();
+    void captureSavedAtZoomThree();
+    void colourDisplayByCell();
+    void sliderClearsPicture();
+    void failedCaptureKeepsLastOne();
+    void saveWithoutCaptureSaysWhy();
+    void shownOnScreen();
 
 private:
     TThemePage* page() { return m_form->TabTheme; }
+    TScreenshotGroup* group() { return m_form->TabScreen->Screenshot; }
+    int wrongLogo(int slot) {
+        return WrongPixels(Shown(page()->Rows[slot].logo), LogoImages[slot], 2);
+    }
     void show(int model) {
         SelectModel(model);
         m_form->ShowSettings();
@@ -76,10 +104,6 @@ private:
     QTemporaryDir m_data;
     std::unique_ptr<TTunerForm> m_form;
 };
-
-void TestTheme::initTestCase() {
-    qputenv("XDG_DATA_HOME", m_data.path().toLocal8Bit());
-}
 
 void TestTheme::init() {
     ResetDisplayData();
@@ -101,7 +125,7 @@ void TestTheme::downloadShowsDeviceLogos() {
     show(1);
     page()->DownloadLogo->click();
     for (int slot = 0; slot < 8; ++slot) {
-        QCOMPARE(WrongPixels(page(), slot), 0);
+        QCOMPARE(wrongLogo(slot), 0);
         QCOMPARE(page()->Rows[slot].combo->currentIndex(), slot == 7 ? 35 : slot + 1);
     }
     QVERIFY(LogoImages[3][5][9] == (DeviceLit(link.emu(), 3, 5, 9) ? PixelOn : PixelOff));
@@ -133,17 +157,16 @@ void TestTheme::loadedPictureReachesDevice() {
         for (int x = 0; x < 256; ++x)
             picture.setPixel(x, y, colors[kind(x / 2, y / 2)]);
     QTemporaryDir dir;
-    QVERIFY(picture.save(dir.filePath("wide.png")));
+    QVERIFY(picture.save(dir.filePath("wide.png")) && picture.save(dir.filePath("wide.jpeg")));
     QFile broken(dir.filePath("broken.png"));
     QVERIFY(broken.open(QIODevice::WriteOnly) && broken.write("not a picture") > 0);
     broken.close();
 
     Dialogs::setNextFileName(dir.filePath("wide.png"));
     page()->Rows[2].load->click();
-    QCOMPARE(WrongPixels(page(), 2), 0);
+    QCOMPARE(wrongLogo(2), 0);
     const auto loaded = std::make_unique<TLogoSet>(LogoImages);
     // another extension does nothing, silently; a file no codec reads says why
-    QVERIFY(QFile::copy(dir.filePath("wide.png"), dir.filePath("wide.jpeg")));
     Dialogs::setNextFileName(dir.filePath("wide.jpeg"));
     page()->Rows[2].load->click();
     QVERIFY(Dialogs::shownMessages().isEmpty());
@@ -169,7 +192,7 @@ void TestTheme::clearedSlotUploadsWhiteLines() {
     QVERIFY2(link.ok(), qPrintable(link.error()));
     show(1);
     page()->Rows[0].clear->click();
-    QCOMPARE(WrongPixels(page(), 0), 0);
+    QCOMPARE(wrongLogo(0), 0);
     QCOMPARE(page()->Rows[0].logo->grab().toImage().pixel(17, 33), qRgb(255, 255, 255));
     Dialogs::setNextAnswer(QMessageBox::Ok);
     page()->UploadLogo->click();
@@ -186,8 +209,7 @@ void TestTheme::rowsFollowModel_data() {
     QTest::addColumn<int>("count");
     QTest::addColumn<int>("height");
     QTest::newRow("128x32, 8 slots") << 1 << 8 << 64;
-    QTest::newRow("128x64, 4 slots") << 2 << 4 << 128;
-    QTest::newRow("colour LED, 4 slots") << 4 << 4 << 128;
+    QTest::newRow("128x64, 4 slots") << 4 << 4 << 128;
     QTest::newRow("unknown model") << 0 << 0 << 64;
 }
 
@@ -198,9 +220,9 @@ void TestTheme::rowsFollowModel() {
     show(model);
     for (int slot = 0; slot < 8; ++slot) {
         const TThemePage::TLogoRow& row = page()->Rows[slot];
-        for (QWidget* control :
-             {static_cast<QWidget*>(row.panel), static_cast<QWidget*>(row.combo),
-              static_cast<QWidget*>(row.label), static_cast<QWidget*>(row.clear)})
+        const std::initializer_list<QWidget*> controls = {row.panel, row.combo, row.label,
+                                                          row.clear};
+        for (QWidget* control : controls)
             QCOMPARE(control->isHidden(), slot >= count);
         QCOMPARE(row.logo->size(), QSize(256, height));
     }
@@ -226,9 +248,7 @@ void TestTheme::logoFolderFollowsModel() {
     Dialogs::setNextFileName(QString());
     page()->Rows[0].save->click();
     QCOMPARE(Dialogs::lastFileFolder(), DataPath("Logo/128x64"));
-    QCOMPARE(ModInfo.ID, 2);
-    QVERIFY(page()->Rows[3].panel->isVisibleTo(page()) &&
-            !page()->Rows[4].panel->isVisibleTo(page()));
+    QVERIFY(!page()->Rows[3].panel->isHidden() && page()->Rows[4].panel->isHidden());
     // a device that does not answer leaves the model as it was
     TEmuFaults faults;
     faults.silentAfter = 0;
@@ -240,29 +260,172 @@ void TestTheme::logoFolderFollowsModel() {
     QCOMPARE(ModInfo.numLogo, 4);
 }
 
-// Drawing and painting every slot of the 8-slot model, best of five (prints the figure).
-void TestTheme::drawingTime() {
+void TestTheme::captureSavedAtZoomThree() {
+    EmuLink link(1);
+    QVERIFY2(link.ok(), qPrintable(link.error()));
     show(1);
-    m_form->resize(900, 1400); // every row in sight
-    m_form->PageControl->setCurrentWidget(page());
-    m_form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
-    for (int round = 0; round < 20; ++round) { // the layouts settle, one level per round
-        QCoreApplication::sendPostedEvents();
-        QCoreApplication::processEvents();
+    group()->SizeBar->setValue(3);
+    group()->TakeScreenshot->click();
+    QCOMPARE(WrongPixels(Shown(group()->Screenshot), ScreenImage, 3), 0);
+    QTemporaryDir dir;
+    const auto save = [&](const QString& name, const QString& filter) {
+        Dialogs::setNextFileName(dir.filePath(name), filter);
+        group()->SaveScreenshot->click();
+    };
+    // the chosen filter gives the extension; "All" keeps the typed one
+    save("shot.bmp", "Portable Network Graphics (*.png)");
+    const QImage written(dir.filePath("shot.png"));
+    QCOMPARE(WrongPixels(written.convertToFormat(QImage::Format_RGB32), ScreenImage, 3), 0);
+    save("shot.txt", "All (*.bmp;*.png;*.jpg;*.gif)");
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"shot.png"});
+    // the renamed file exists: the user is asked, and "No" keeps it
+    QFile png(dir.filePath("shot.png"));
+    QVERIFY(png.open(QIODevice::ReadWrite) && png.resize(0) && png.write("keep") == 4);
+    png.close();
+    Dialogs::setNextAnswer(QMessageBox::No);
+    save("shot.gif", "Portable Network Graphics (*.png)");
+    QCOMPARE(Dialogs::shownMessages().size(), 1);
+    QVERIFY(png.open(QIODevice::ReadOnly));
+    QCOMPARE(png.readAll(), QByteArray("keep"));
+}
+
+void TestTheme::colourDisplayByCell() {
+    EmuLink link(4);
+    QVERIFY2(link.ok(), qPrintable(link.error()));
+    QVERIFY(link.emu().setValue("FLGS", "352")); // inverted: mostly lit
+    const auto word = [](int cell) { return quint16(cell * 0x0821 + 0x1234); };
+    QByteArray colors(128, '\0'); // the first colour line: a different 5-6-5 word per cell
+    for (int d = 0; d < 64; ++d) {
+        colors[2 * d] = char(word(d) >> 8);
+        colors[2 * d + 1] = char(word(d) & 0xFF);
     }
-    QVERIFY(!page()->Rows[7].logo->visibleRegion().isEmpty());
-    qint64 best = std::numeric_limits<qint64>::max();
-    for (int run = 0; run < 5; ++run) {
-        QElapsedTimer clock;
-        clock.start();
+    TEmuFaults faults;
+    faults.malformedFor = "SCR[8]";
+    faults.malformedValue = colors.toBase64();
+    link.emu().setFaults(faults);
+    show(4);
+    group()->TakeScreenshot->click();
+    QCOMPARE(WrongPixels(Shown(group()->Screenshot), ScreenImage, 2), 0);
+    const QImage shown = Shown(group()->Screenshot);
+    int lit = 0, wrong = 0;
+    for (int r = 0; r < 32; ++r) // the rows of the first colour line's cells
+        for (int c = 0; c < 128; ++c) {
+            const QRgb px = shown.pixel(2 * c, 2 * r);
+            if (px == qRgb(0, 0, 0))
+                continue;
+            ++lit;
+            const quint32 cell = ColorFrom565(word(ScreenCellOf(r, c)));
+            wrong += px != qRgb(cell & 0xFF, (cell >> 8) & 0xFF, cell >> 16);
+        }
+    QVERIFY(lit > 1000);
+    QCOMPARE(wrong, 0);
+}
+
+void TestTheme::sliderClearsPicture() {
+    EmuLink link(2);
+    QVERIFY2(link.ok(), qPrintable(link.error()));
+    show(2);
+    group()->TakeScreenshot->click();
+    QVERIFY(group()->captureShown());
+    link.emu().clearTrace();
+    group()->SizeBar->setSliderDown(true); // dragged: the position shows in a tool tip
+    group()->SizeBar->setSliderPosition(4);
+    QCOMPARE(QToolTip::text(), QString("4"));
+    group()->SizeBar->setSliderDown(false);
+    QVERIFY(!group()->captureShown());
+    QCOMPARE(group()->Screenshot->size(), QSize(512, 256));
+    QVERIFY(link.received().isEmpty());
+    group()->TakeScreenshot->click();
+    QCOMPARE(WrongPixels(Shown(group()->Screenshot), ScreenImage, 4), 0);
+}
+
+void TestTheme::failedCaptureKeepsLastOne() {
+    EmuLink link(1);
+    QVERIFY2(link.ok(), qPrintable(link.error()));
+    show(1);
+    group()->TakeScreenshot->click();
+    const QImage shown = group()->Screenshot->grab().toImage();
+    const auto image = std::make_unique<TPicture>(ScreenImage);
+    QVERIFY(link.emu().setValue("FLGS", "352")); // the device now shows another picture
+    TEmuFaults faults;
+    faults.silentAfter = 2;
+    link.emu().setFaults(faults);
+    group()->TakeScreenshot->click();
+    QVERIFY(LinkLost);
+    QVERIFY(ScreenImage == *image);
+    QCOMPARE(group()->Screenshot->grab().toImage(), shown);
+}
+
+void TestTheme::saveWithoutCaptureSaysWhy() {
+    ShellGround ground;
+    TMotherForm mother(ground.options());
+    show(1);
+    group()->SaveScreenshot->click();
+    QVERIFY(mother.statusBar()->currentMessage().contains("take a screenshot"));
+    QVERIFY(Dialogs::lastFileFolder().isEmpty()); // no dialog
+}
+
+// The window as the user sees it, and the time to show and paint the eight logos of model 1
+// and a zoom-8 capture of model 4 (best of five, printed; each must stay under 10 ms).
+void TestTheme::shownOnScreen() {
+    const QString folder = qEnvironmentVariable("DEVEDAZI_SHOTS");
+    const auto keep = [&](const QString& name) {
+        Settle();
+        if (!folder.isEmpty())
+            m_form->grab().save(folder + "/" + name + ".png");
+    };
+    const auto fastest = [](const std::function<void()>& draw) {
+        qint64 best = std::numeric_limits<qint64>::max();
+        for (int run = 0; run < 5; ++run) {
+            QElapsedTimer clock;
+            clock.start();
+            draw();
+            best = qMin(best, clock.nsecsElapsed());
+        }
+        return double(best) / 1e6;
+    };
+    m_form->resize(889, 586);
+    m_form->show();
+    for (int model : {1, 4}) {
+        EmuLink link(model);
+        QVERIFY2(link.ok(), qPrintable(link.error()));
+        show(model);
+        QImage art(128, ModInfo.scrHeight, QImage::Format_RGB32);
+        art.fill(Qt::white);
+        QPainter(&art).drawText(art.rect(), Qt::AlignCenter, "DEVedazi");
+        art.invertPixels(); // white on black
+        PictureToLogo(art, 0, ModInfo.scrHeight);
+        m_form->PageControl->setCurrentWidget(page());
+        page()->Rows[1].clear->click();
+        page()->Rows[1].combo->setCurrentIndex(1);
+        keep(QString("theme-model%1").arg(model));
+        m_form->PageControl->setCurrentWidget(m_form->TabScreen);
+        group()->SizeBar->setValue(4);
+        group()->TakeScreenshot->click();
+        keep(QString("screen-zoom4-model%1").arg(model));
+    }
+    m_form->resize(1200, 1400); // every logo and the whole capture in sight
+    show(1);
+    m_form->PageControl->setCurrentWidget(page());
+    Settle();
+    const double logos = fastest([this] {
         page()->ShowLogos();
         for (const auto& row : page()->Rows)
             row.logo->repaint();
-        best = qMin(best, clock.nsecsElapsed());
-    }
-    qInfo("ShowLogos, 8 slots of 128 x 32: %.2f ms", double(best) / 1e6);
-    QVERIFY(best < 10'000'000);
+    });
+    qInfo("8 logos of 128 x 32 shown: %.2f ms", logos);
+    show(4);
+    group()->SizeBar->setValue(8);
+    m_form->PageControl->setCurrentWidget(m_form->TabScreen);
+    group()->showCapture();
+    Settle();
+    QCOMPARE(group()->Screenshot->visibleRegion().boundingRect().size(), QSize(1024, 512));
+    const double capture = fastest([this] {
+        group()->showCapture();
+        group()->Screenshot->repaint();
+    });
+    qInfo("capture of 128 x 64 shown at zoom 8: %.2f ms", capture);
+    QVERIFY(logos < 10 && capture < 10);
 }
 
 QTEST_MAIN(TestTheme)
