@@ -3,9 +3,9 @@
 #include "cli/clierror.h"
 #include "cli/clioutput.h"
 #include "cli/commands.h"
-#include "cli/settingsdiff.h"
 #include "settings/models.h"
 #include "settings/settings.h"
+#include "settings/settingsdiff.h"
 #include "settings/settingsfile.h"
 #include "settings/transfer.h"
 

@@ -1,4 +1,4 @@
-#include "cli/settingsdiff.h"
+#include "settings/settingsdiff.h"
 
 #include "settings/models.h"
 #include "settings/settings.h"
