@@ -112,9 +112,9 @@ QList<TParamRef> SettingsCatalogue(TSettings& image, const TMod& model) {
     return list;
 }
 
-bool ReadDeviceSettings() {
+bool ReadDeviceSettingsInto(TSettings& target) {
     TSequence seq(TransferProgressMax);
-    TSettings image = Settings; // entries beyond the model's counts and battCal stay as they are
+    TSettings image = target; // entries beyond the model's counts and battCal stay as they are
     if (!CheckFirmware(image.Version))
         return false;
     image.Version = WithoutControlCharacters(image.Version);
@@ -124,8 +124,12 @@ bool ReadDeviceSettings() {
         ReadParamInto(p);
     const bool ok = seq.Finish();
     if (ok)
-        Settings = image;
+        target = image;
     return ok;
+}
+
+bool ReadDeviceSettings() {
+    return ReadDeviceSettingsInto(Settings);
 }
 
 bool WriteDeviceSettings() {

@@ -23,9 +23,12 @@ QList<TParamRef> SettingsCatalogue(TSettings& image, const TMod& model);
 
 constexpr int TransferProgressMax = 96;
 
-// Reads the whole image from the device. Settings is replaced only when every parameter
-// was read; on any failure (and on a refused firmware, see TakeFirmwareRefusal()) it stays
-// exactly as it was. ModInfo follows the device's "ID" in every case.
+// Reads the whole image from the device into `image`, which is replaced only when every
+// parameter was read; on any failure (and on a refused firmware, see TakeFirmwareRefusal())
+// it stays exactly as it was. Entries the model doesn't transfer keep the values `image`
+// held. ModInfo follows the device's "ID" in every case.
+bool ReadDeviceSettingsInto(TSettings& image);
+// ReadDeviceSettingsInto(Settings).
 bool ReadDeviceSettings();
 // Sends Settings by the connected model's counts: each parameter is read back first and
 // written only when the device holds another value. Settings.ID takes the device's ID.
