@@ -1,0 +1,148 @@
+// Settings backups against the virtual device: the file holds what the device holds and
+// leaves Settings alone, rotation keeps exactly the newest 20 of the model and nothing else,
+// a second backup in the same second gets its own name, and every failure writes nothing.
+
+#include "common/emulink.h"
+#include "link/transport.h"
+#include "settings/backup.h"
+#include "settings/models.h"
+#include "settings/settingsfile.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QDateTime kWhen(QDate(2030, 1, 2), QTime(3, 4, 5));
+
+bool Touch(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write("<Root/>") > 0;
+}
+
+QStringList Files(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files, QDir::Name);
+}
+
+} // namespace
+
+class TestBackup : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { Settings = DefaultSettings(); }
+
+    void namesFollowModelAndTime() {
+        QCOMPARE(BackupFileName(1, kWhen), QString("Dozore_213_2030-01-02_03-04-05.xml"));
+        QCOMPARE(BackupFileName(5, kWhen), QString("Dozore_Duo3_2030-01-02_03-04-05.xml"));
+        QCOMPARE(BackupFileName(0, kWhen), QString("Unknown_2030-01-02_03-04-05.xml"));
+        QVERIFY(DefaultBackupFolder().endsWith("/DEVedazi/Profiles/Settings/Backups"));
+    }
+
+    void backupHoldsTheDeviceImage() {
+        EmuLink link(4);
+        QVERIFY2(link.ok(), qPrintable(link.error()));
+        QVERIFY(link.emu().setValue("PPAR[2]", "350,250,300,200"));
+        QVERIFY(link.emu().setValue("PNAM[2]", "MYONE"));
+        QTemporaryDir dir;
+        const QString folder = dir.filePath("new/Backups"); // made when missing
+        Settings.profile[2].powerVW = 123;
+        const TSettings before = Settings;
+
+        const TBackupResult r = BackupDeviceSettings(folder, kWhen);
+        QVERIFY2(r.saved(), qPrintable(r.error));
+        QCOMPARE(r.path, folder + "/Zedo_Dizerado_2030-01-02_03-04-05.xml");
+        QVERIFY(Settings == before); // the editor's image is not touched
+        QCOMPARE(PortBusy(), 0);
+
+        TSettings saved = DefaultSettings();
+        LoadSettingsFile(r.path, saved);
+        QCOMPARE(saved.ID, 4);
+        QCOMPARE(saved.Version, QString("1.5.1"));
+        QCOMPARE(saved.profile[2].name, QString("MYONE"));
+        QCOMPARE(saved.profile[2].powerVW, 250);
+        QCOMPARE(saved.profile[2].temperature, 200);
+        QCOMPARE(Files(folder).size(), 1);
+
+        // Again within the same second: a name of its own, the first file untouched.
+        const TBackupResult again = BackupDeviceSettings(folder, kWhen);
+        QVERIFY(again.saved());
+        QCOMPARE(again.path, folder + "/Zedo_Dizerado_2030-01-02_03-04-05_2.xml");
+        QCOMPARE(Files(folder).size(), 2);
+    }
+
+    void rotationKeepsTheNewestTwenty() {
+        EmuLink link(1);
+        QVERIFY(link.ok());
+        QTemporaryDir dir;
+        const QString folder = dir.path();
+        // 25 older backups of this model, days apart (listed out of order on purpose), one
+        // with a same-second number; other models' backups and the user's own files.
+        QStringList older;
+        for (int i = 0; i < 25; ++i) {
+            const QDateTime t = QDateTime(QDate(2025, 1, 1), QTime(12, 0)).addDays((i * 7) % 25);
+            older.append(BackupFileName(1, t));
+        }
+        older.append("Dozore_213_2025-01-01_12-00-00_2.xml");
+        const QStringList others = {"Dozore_Plus_2020-01-01_00-00-00.xml", "Dozore_213_mine.xml",
+                                    "Dozore_213_2020-01-01.xml", "notes.txt",
+                                    "Dozore_2130_2020-01-01_00-00-00.xml"};
+        for (const QString& name : older + others)
+            QVERIFY(Touch(dir.filePath(name)));
+
+        const TBackupResult r = BackupDeviceSettings(folder, kWhen);
+        QVERIFY(r.saved());
+        QCOMPARE(r.removed.size(), 26 + 1 - BackupKeepCount);
+
+        QStringList kept = Files(folder);
+        for (const QString& name : others)
+            QVERIFY2(kept.removeOne(name), qPrintable(name)); // nothing else is touched
+        QCOMPARE(kept.size(), BackupKeepCount);
+        QVERIFY(kept.contains(QFileInfo(r.path).fileName()));
+        // The survivors are the newest by the time in their names.
+        older.sort();
+        QCOMPARE(kept.first(), older.at(older.size() - (BackupKeepCount - 1)));
+        QVERIFY(!kept.contains("Dozore_213_2025-01-01_12-00-00.xml"));
+        QVERIFY(!kept.contains("Dozore_213_2025-01-01_12-00-00_2.xml"));
+
+        // Pruning on its own never goes below what it is asked to keep.
+        QCOMPARE(PruneBackups(folder, "Dozore_213", BackupKeepCount).size(), 0);
+        QCOMPARE(PruneBackups(folder, "Dozore_213", 3).size(), BackupKeepCount - 3);
+        QCOMPARE(Files(folder).size(), 3 + others.size());
+    }
+
+    void failuresWriteNothing() {
+        QTemporaryDir dir;
+        {
+            EmuLink link(1, "1.4.9"); // older firmware: refused before any settings read
+            QVERIFY(link.ok());
+            const TBackupResult r = BackupDeviceSettings(dir.path(), kWhen);
+            QCOMPARE(r.outcome, TBackupOutcome::Refused);
+            QVERIFY(r.error.startsWith("Incompatible firmware version (1.4.9)\n"));
+            QVERIFY(!TakeFirmwareRefusal()); // taken by the backup, not left for the next caller
+        }
+        {
+            EmuLink link(1);
+            QVERIFY(link.ok());
+            TEmuFaults faults;
+            faults.silentAfter = 20; // stops answering halfway through the download
+            link.emu().setFaults(faults);
+            const TBackupResult r = BackupDeviceSettings(dir.path(), kWhen);
+            QCOMPARE(r.outcome, TBackupOutcome::ReadFailed);
+            QVERIFY(!r.error.isEmpty());
+            QCOMPARE(PortBusy(), 0);
+        }
+        QVERIFY(Files(dir.path()).isEmpty());
+        {
+            EmuLink link(1);
+            QVERIFY(link.ok());
+            const QString notAFolder = dir.filePath("file");
+            QVERIFY(Touch(notAFolder));
+            const TBackupResult r = BackupDeviceSettings(notAFolder + "/Backups", kWhen);
+            QCOMPARE(r.outcome, TBackupOutcome::WriteFailed);
+            QVERIFY(r.error.contains(notAFolder));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBackup)
+#include "test_backup.moc"
