@@ -27,6 +27,7 @@ const QHash<QString, TCommand>& Commands() {
         {QStringLiteral("download"), CmdDownload},
         {QStringLiteral("upload"), CmdUpload},
         {QStringLiteral("diff"), CmdDiff},
+        {QStringLiteral("backup"), CmdBackup},
         {QStringLiteral("logos download"), CmdLogosDownload},
         {QStringLiteral("logos upload"), CmdLogosUpload},
         {QStringLiteral("screenshot"), CmdScreenshot},

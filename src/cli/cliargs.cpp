@@ -18,7 +18,8 @@ const QHash<QString, TCommandSpec>& CommandSpecs() {
         {QStringLiteral("info"), {}},
         {QStringLiteral("download"), {1, 1, {}, {}}},
         {QStringLiteral("upload"), {1, 1, {}, {}}},
-        {QStringLiteral("diff"), {1, 1, {}, {}}},
+        {QStringLiteral("diff"), {1, 1, {}, {QStringLiteral("units")}}},
+        {QStringLiteral("backup"), {0, 1, {}, {}}},
         {QStringLiteral("logos download"), {1, 1, {}, {}}},
         {QStringLiteral("logos upload"), {1, 1, {}, {}}},
         {QStringLiteral("screenshot"), {1, 1, {QStringLiteral("zoom")}, {}}},
@@ -105,6 +106,10 @@ void TParser::TakeCommandOption(const QString& name, const QString* inlineValue)
     if (m_spec.flagOptions.contains(name)) {
         if (inlineValue)
             UsageError(QStringLiteral("--%1 takes no value").arg(name));
+        if (name == QLatin1String("units")) {
+            m_opt.units = true;
+            return;
+        }
         SetKeys(name == QLatin1String("plus") ? TKeyPress::Plus : TKeyPress::Minus);
     } else if (name == QLatin1String("zoom")) {
         m_opt.zoom = ParseIntOption(name, TakeValue(name, inlineValue), 1, 8);
@@ -224,7 +229,10 @@ QString UsageText() {
         "  info                       model, firmware, display, logo slots, cells\n"
         "  download FILE.xml          read the device's settings into a settings file\n"
         "  upload FILE.xml            write a settings file to the device\n"
-        "  diff FILE.xml              list the fields where the device differs from the file\n"
+        "  diff FILE.xml [--units]    list the fields where the device differs from the file\n"
+        "                             (--units: by page, in the Tuner's units and texts)\n"
+        "  backup [DIR]               save the device's settings as a dated backup file\n"
+        "                             (default DIR: the app's Profiles/Settings/Backups)\n"
         "  logos download DIR         save the logos as DIR/logo1.png .. and DIR/screens.csv\n"
         "  logos upload DIR           send DIR/logo1.* .. (.png .bmp .gif .jpg) and screens.csv\n"
         "  screenshot FILE [--zoom N] capture the display (.png .bmp .jpg .gif, zoom 1..8)\n"

@@ -24,6 +24,8 @@ struct TCliOptions {
     QString output; // monitor: CSV file instead of standard output
     TKeyPress keys = TKeyPress::None;
     int fireMs = 0; // keys --fire
+
+    bool units = false; // diff --units: the differences as the Tuner shows them
 };
 
 // Throws ECliError(ExitUsage) for anything malformed.

@@ -60,6 +60,13 @@ int CmdDiff(const TCliOptions& opt) {
     const TSettings file = LoadFileUntouched(opt.args.at(0));
     DownloadOrFail();
     const QList<TFieldDiff> diffs = DiffSettings(Settings, file, ModInfo);
+    if (opt.units) {
+        const QList<TShownDiff> rows = ShownDiffs(diffs);
+        for (const TShownDiff& r : rows)
+            PrintOut(
+                QStringLiteral("%1\t%2\t%3\t%4\n").arg(PageName(r.page), r.item, r.device, r.file));
+        return ExitOk;
+    }
     for (const TFieldDiff& d : diffs)
         PrintOut(QStringLiteral("%1\t%2\t%3\n").arg(d.field, d.device, d.file));
     return ExitOk;

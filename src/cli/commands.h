@@ -10,6 +10,7 @@ int CmdInfo(const TCliOptions& opt);
 int CmdDownload(const TCliOptions& opt);
 int CmdUpload(const TCliOptions& opt);
 int CmdDiff(const TCliOptions& opt);
+int CmdBackup(const TCliOptions& opt);
 int CmdLogosDownload(const TCliOptions& opt);
 int CmdLogosUpload(const TCliOptions& opt);
 int CmdScreenshot(const TCliOptions& opt);
