@@ -2,6 +2,7 @@
 
 #include "link/ComPort.h"
 #include "link/transport.h"
+#include "settings/backup.h"
 #include "settings/models.h"
 #include "shell/application.h"
 #include "shell/dialogs.h"
@@ -82,11 +83,8 @@ void TUpdaterForm::BitBtnClick() {
     const QPointer<TUpdaterForm> self(this);
     try {
         const QString firmware = chooseFirmware();
-        if (!firmware.isEmpty()) {
-            enterDfuMode();
-            if (!m_closeWhenDone)
-                runDfuTool(firmware);
-        }
+        if (!firmware.isEmpty() && self) // the window may be gone once the dialog returns
+            update(firmware);
     } catch (...) {
         // A port error while sending "BOOT", or anything else: shown, and the button comes
         // back either way.
@@ -126,8 +124,54 @@ QString TUpdaterForm::chooseFirmware() {
     return file.isFile() ? file.absoluteFilePath() : QString();
 }
 
-void TUpdaterForm::enterDfuMode() {
+void TUpdaterForm::update(const QString& firmware) {
     Memo->clear();
+    QString backup;
+    if (!backUpSettings(backup) || m_closeWhenDone)
+        return; // nothing more goes to the device
+    enterDfuMode();
+    if (m_closeWhenDone)
+        return;
+    const QPointer<TUpdaterForm> self(this);
+    runDfuTool(firmware);
+    if (self && m_lastRunOk && !backup.isEmpty()) // the window may be gone after the run
+        Memo->appendPlainText(
+            QStringLiteral("To restore your settings, open the backup with \"Load Settings\", "
+                           "then send it with \"Upload Settings\": %1")
+                .arg(QDir::toNativeSeparators(backup)));
+}
+
+// A firmware update may reset the device's settings: they are saved first. Returns false
+// when no backup could be made and the user would rather not flash without one.
+bool TUpdaterForm::backUpSettings(QString& path) {
+    path.clear();
+    if (!PortOpen())
+        return true; // taken to be in DFU mode already: there is nothing to read
+    Memo->appendPlainText(QStringLiteral("Saving a settings backup..."));
+    Memo->repaint();
+    const TBackupResult backup = BackupDeviceSettings(DefaultBackupFolder());
+    if (backup.saved()) {
+        path = backup.path;
+        Memo->appendPlainText(QStringLiteral("Settings backup saved to %1")
+                                  .arg(QDir::toNativeSeparators(backup.path)));
+        return true;
+    }
+    Memo->appendPlainText(QStringLiteral("No settings backup: ") + backup.error);
+    const QPointer<TUpdaterForm> self(this);
+    const auto answer = Dialogs::message(
+        this, QMessageBox::Warning, QStringLiteral("Updater"),
+        backup.error + QStringLiteral("\n\nNo settings backup was made, and a firmware update may "
+                                      "reset the settings.\nUpdate the firmware without a backup?"),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (!self)
+        return false;
+    if (answer == QMessageBox::Yes)
+        return true;
+    Memo->appendPlainText(QStringLiteral("Firmware update cancelled."));
+    return false;
+}
+
+void TUpdaterForm::enterDfuMode() {
     if (!PortOpen())
         return; // the device is taken to be in DFU mode already
     {
@@ -146,6 +190,7 @@ void TUpdaterForm::enterDfuMode() {
 }
 
 void TUpdaterForm::runDfuTool(const QString& firmware) {
+    m_lastRunOk = false;
     const TDfuTool tool = FindDfuTool(QCoreApplication::applicationDirPath(), firmware);
     if (tool.found()) {
         RunToolToMemo(tool.program, tool.arguments, Memo);
@@ -219,6 +264,7 @@ void TUpdaterForm::finishRun(const QProcess& process, const TDfuOutput& output,
     outcome.cannotOpenDevice = output.cannotOpenDevice();
     outcome.noDevice = output.noDevice();
     const QString text = DfuOutcomeText(outcome);
+    m_lastRunOk = text.isEmpty();
     if (text.isEmpty())
         ProgressBar().SetPosition(0);
     else

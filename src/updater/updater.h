@@ -44,6 +44,8 @@ protected:
 
 private:
     QString chooseFirmware();
+    void update(const QString& firmware);
+    bool backUpSettings(QString& path);
     void enterDfuMode();
     void closeWindow();
     void runDfuTool(const QString& firmware);
@@ -56,4 +58,5 @@ private:
     bool m_busy = false;
     bool m_stopRequested = false;
     bool m_closeWhenDone = false;
+    bool m_lastRunOk = false; // the last run of the tool ended well
 };

@@ -4,6 +4,8 @@
 
 #include "common/emulink.h"
 #include "link/transport.h"
+#include "settings/backup.h"
+#include "settings/settingsfile.h"
 #include "shell/dialogs.h"
 #include "updater/updater.h"
 
@@ -18,6 +20,9 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+
+#include <sys/stat.h>
+#include <time.h>
 
 namespace {
 
@@ -43,6 +48,23 @@ echo 'Submitting leave request...' >&2
 
 QStringList memoLines(const TUpdaterForm& form) {
     return form.Memo->toPlainText().split(QLatin1Char('\n'));
+}
+
+QStringList backups() {
+    return QDir(DefaultBackupFolder()).entryList(QDir::Files);
+}
+
+// Nanoseconds on the clock of the emulator's trace (CLOCK_MONOTONIC) at which the file was
+// last written (its modification time is on the wall clock).
+qint64 writtenAtMonotonic(const QString& path) {
+    struct stat st {};
+    if (::stat(path.toLocal8Bit().constData(), &st) != 0)
+        return -1;
+    timespec mono{}, real{};
+    clock_gettime(CLOCK_MONOTONIC, &mono);
+    clock_gettime(CLOCK_REALTIME, &real);
+    const auto ns = [](const timespec& t) { return qint64(t.tv_sec) * 1000000000 + t.tv_nsec; };
+    return ns(st.st_mtim) - (ns(real) - ns(mono));
 }
 
 } // namespace
@@ -97,6 +119,7 @@ private slots:
         QFile::remove(path("args"));
         QFile::remove(path("args.end"));
         QFile::remove(path("go"));
+        QDir(DefaultBackupFolder()).removeRecursively();
         ResetTransport();
         ProgressBar().SetPosition(0);
     }
@@ -126,12 +149,15 @@ private slots:
     void updateSwitchesToBootLoaderAndRunsTool() {
         EmuLink link(1);
         QVERIFY2(link.ok(), qPrintable(link.error()));
+        QVERIFY(link.emu().setValue("PNAM[6]", "SEVEN"));
+        Settings.profile[6].name = "EDITOR";
+        TSettings editor = Settings;
+        editor.ID = 1; // the model read for the dialog's folder stores the device's ID
         TUpdaterForm form;
         QList<int> positions;
         connect(&ProgressBar(), &TProgress::changed, &form, [&](int position, int) {
             positions.append(position);
-            if (position == 36) { // the bar got there while the tool still runs: let it finish
-                QVERIFY(form.running());
+            if (position == 36 && form.running()) { // the tool's bar got there: let it finish
                 QFile go(path("go"));
                 QVERIFY(go.open(QIODevice::WriteOnly));
             }
@@ -143,15 +169,33 @@ private slots:
         QVERIFY(clock.elapsed() >= 2000); // the device's time to restart
 
         QCOMPARE(form.dialogFolder(), FirmwareFolder() + "/Dozore_213");
-        // A lone CR then "BOOT" CR, after the model read; then nothing more.
+        // A lone CR then "BOOT" CR, after the settings backup's reads; then nothing more.
         const auto trace = link.emu().trace();
         QList<QByteArray> received;
+        qint64 bootAt = -1; // when the first byte of the boot switch arrived
         for (const auto& entry : trace)
-            if (entry.received)
+            if (entry.received) {
                 received.append(entry.line);
+                if (entry.line == "PTFR[7]?")
+                    bootAt = -1;
+                else if (bootAt < 0 && entry.line.isEmpty())
+                    bootAt = entry.nsecs;
+            }
         QVERIFY(received.size() >= 3);
         QCOMPARE(received.mid(received.size() - 3),
-                 (QList<QByteArray>{"ID?", QByteArray(), "BOOT"}));
+                 (QList<QByteArray>{"PTFR[7]?", QByteArray(), "BOOT"}));
+
+        // The backup was on disk before the device saw any byte of "BOOT" (the file's time
+        // comes from a coarse clock that lags, never leads).
+        QCOMPARE(backups().size(), 1);
+        const QString backup = DefaultBackupFolder() + "/" + backups().first();
+        QVERIFY(backup.endsWith(".xml") && QFileInfo(backup).fileName().startsWith("Dozore_213_"));
+        QVERIFY(bootAt > 0);
+        QVERIFY2(writtenAtMonotonic(backup) < bootAt,
+                 qPrintable(QString::number(bootAt - writtenAtMonotonic(backup))));
+        TSettings saved = DefaultSettings();
+        LoadSettingsFile(backup, saved);
+        QCOMPARE(saved.profile[6].name, QString("SEVEN"));
         QVERIFY(link.emu().inBootLoader());
         QVERIFY(!link.port().Active());
         QCOMPARE(PortBusy(), 0);
@@ -159,16 +203,75 @@ private slots:
         QCOMPARE(recordedArguments(),
                  (QStringList{"-d", ",0483:df11", "-a", "0", "-s", ":leave", "-D", m_firmware}));
 
+        QVERIFY(Settings == editor); // the backup read into an image of its own
+
         const QStringList lines = memoLines(form);
-        QCOMPARE(lines.first(), "Entering DFU Mode...");
-        QCOMPARE(lines.at(1), "dfu-util 0.11");
+        const QString shownPath = QDir::toNativeSeparators(backup);
+        QCOMPARE(lines.mid(0, 4), (QStringList{"Saving a settings backup...",
+                                               "Settings backup saved to " + shownPath,
+                                               "Entering DFU Mode...", "dfu-util 0.11"}));
         QVERIFY(lines.contains("Download done."));
-        QCOMPARE(lines.last(), "Submitting leave request..."); // standard error, merged
+        QCOMPARE(lines.at(lines.size() - 2), "Submitting leave request..."); // stderr, merged
+        QCOMPARE(lines.last(), "To restore your settings, open the backup with \"Load Settings\", "
+                               "then send it with \"Upload Settings\": " +
+                                   shownPath);
         QCOMPARE(lines.filter("%").size(), 2); // one final line per bar, no partial drawings
         QVERIFY(positions.contains(36));
         QVERIFY(positions.contains(100));
         QCOMPARE(ProgressBar().Position(), 0); // reset after success
         QVERIFY(form.BitBtn->isEnabled());
+    }
+
+    void failedBackupAsks_data() {
+        QTest::addColumn<QByteArray>("version");
+        QTest::addColumn<bool>("flash");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("lost, no") << QByteArray("1.5.1") << false << "could not be read";
+        QTest::newRow("old firmware, no")
+            << QByteArray("1.4.9") << false << "Incompatible firmware version (1.4.9)";
+        QTest::newRow("lost, yes") << QByteArray("1.5.1") << true << "could not be read";
+    }
+    void failedBackupAsks() {
+        QFETCH(QByteArray, version);
+        QFETCH(bool, flash);
+        QFETCH(QString, reason);
+        EmuLink link(1, version);
+        QVERIFY(link.ok());
+        TEmuFaults faults;
+        faults.errorFor = "PTFR[3]"; // the download fails near its end
+        link.emu().setFaults(faults);
+        QFile(path("go")).open(QIODevice::WriteOnly);
+        TUpdaterForm form;
+        Dialogs::setNextFileName(m_firmware);
+        Dialogs::setNextAnswer(flash ? QMessageBox::Yes : QMessageBox::No);
+        form.BitBtnClick();
+
+        QCOMPARE(Dialogs::shownMessages().size(), 1);
+        QVERIFY(Dialogs::shownMessages().first().contains(reason));
+        QVERIFY(Dialogs::shownMessages().first().endsWith("Update the firmware without a backup?"));
+        QVERIFY(backups().isEmpty());
+        QCOMPARE(PortBusy(), 0);
+        QVERIFY(form.BitBtn->isEnabled());
+        const QStringList lines = memoLines(form);
+        QVERIFY(lines.at(1).startsWith("No settings backup: "));
+        QVERIFY(!lines.join('\n').contains("To restore"));
+        if (flash) {
+            QVERIFY(link.emu().inBootLoader());
+            QVERIFY(QFile::exists(path("args")));
+            return;
+        }
+        // "No": not a byte more after the failed download; the device stays as it was.
+        QCOMPARE(lines.last(), "Firmware update cancelled.");
+        QVERIFY(!link.received().contains("BOOT"));
+        QByteArray lastReceived; // a lone CR too
+        const auto trace = link.emu().trace();
+        for (const auto& entry : trace)
+            if (entry.received)
+                lastReceived = entry.line;
+        QCOMPARE(lastReceived, version == "1.5.1" ? "PTFR[3]?" : "VER?"); // the failed read
+        QVERIFY(!link.emu().inBootLoader());
+        QVERIFY(link.port().Active());
+        QVERIFY(!QFile::exists(path("args")));
     }
 
     void portErrorDuringTheModelRead() {
