@@ -72,7 +72,7 @@ public:
             ta += QStringLiteral(" (%1)").arg(a);
             tb += QStringLiteral(" (%1)").arg(b);
         }
-        diff.shown.append({page, item, ta, tb});
+        diff.shown.append({page, item, ta, tb, true});
         m_diffs.append(diff);
     }
     void Add(const QString& section, const QString& key, qint32 a, qint32 b, Page page,
@@ -82,7 +82,8 @@ public:
     void AddText(const QString& section, const QString& key, const QString& a, const QString& b,
                  Page page, const QString& item) {
         if (a != b)
-            m_diffs.append({section + QLatin1Char('.') + key, a, b, true, {{page, item, a, b}}});
+            m_diffs.append(
+                {section + QLatin1Char('.') + key, a, b, true, {{page, item, a, b, true}}});
     }
     // A switch word: one shown row per differing bit that `rows` names, one for the rest.
     template <class R>
@@ -96,16 +97,21 @@ public:
                  const QString& set) {
             named |= bit;
             if ((a & bit) != (b & bit))
-                diff.shown.append({page, item, (a & bit) ? set : clear, (b & bit) ? set : clear});
+                diff.shown.append(
+                    {page, item, (a & bit) ? set : clear, (b & bit) ? set : clear, true});
         });
         if ((a & ~named) != (b & ~named))
-            diff.shown.append({restPage, OtherBitsItem(section), Hex(a & ~named), Hex(b & ~named)});
+            diff.shown.append(
+                {restPage, OtherBitsItem(section), Hex(a & ~named), Hex(b & ~named), true});
         m_diffs.append(diff);
     }
     // The fields added since the count was `before` are never sent by an upload.
     void NotUploadedSince(qsizetype before) {
-        for (qsizetype i = before; i < m_diffs.size(); ++i)
+        for (qsizetype i = before; i < m_diffs.size(); ++i) {
             m_diffs[i].uploaded = false;
+            for (TShownDiff& shown : m_diffs[i].shown)
+                shown.uploaded = false;
+        }
     }
     qsizetype Count() const { return m_diffs.size(); }
 

@@ -22,6 +22,7 @@ struct TShownDiff {
     QString item;   // e.g. "Profile 3: VW Power", "Brightness: Firing", "Buttons Swap"
     QString device; // e.g. "40.0 W", "Rainbow", "Enabled"
     QString file;
+    bool uploaded = true; // false: shown only; an upload never sends it
 };
 
 struct TFieldDiff {

@@ -11,6 +11,7 @@
 #include "tuner/batterypage.h"
 #include "tuner/binding.h"
 #include "tuner/buttonspage.h"
+#include "tuner/comparedialog.h"
 #include "tuner/modpage.h"
 #include "tuner/profilespage.h"
 #include "tuner/screenpage.h"
@@ -62,17 +63,21 @@ void TTunerForm::createTopStrip() {
     UploadSettings = commandButton("UploadSettings", "Upload Settings", TopStrip);
     SoftReset = commandButton("SoftReset", "Soft Reset Mod", TopStrip);
     RstSettings = commandButton("RstSettings", "Reset Settings", TopStrip);
+    CompareWithDevice = commandButton("CompareWithDevice", "Compare with Device", TopStrip);
+    CompareWithDevice->setEnabled(false);
     QPalette red = RstSettings->palette();
     red.setColor(QPalette::ButtonText, Qt::red);
     RstSettings->setPalette(red);
     UploadSettings->setEnabled(false);
     strip->addWidget(DownloadSettings);
     strip->addWidget(UploadSettings);
+    strip->addWidget(CompareWithDevice);
     strip->addStretch(1);
     strip->addWidget(SoftReset);
     strip->addWidget(RstSettings);
     connect(DownloadSettings, &QPushButton::clicked, this, &TTunerForm::DownloadSettingsClick);
     connect(UploadSettings, &QPushButton::clicked, this, &TTunerForm::UploadSettingsClick);
+    connect(CompareWithDevice, &QPushButton::clicked, this, &TTunerForm::CompareWithDeviceClick);
     connect(SoftReset, &QPushButton::clicked, this, &TTunerForm::SoftResetClick);
     connect(RstSettings, &QPushButton::clicked, this, &TTunerForm::RstSettingsClick);
 }
@@ -143,6 +148,7 @@ void TTunerForm::showPages() {
     StartPanel->hide();
     PageControl->show();
     UploadSettings->setEnabled(true);
+    CompareWithDevice->setEnabled(true);
     if (MotherForm)
         MotherForm->MenuSaveSettings->setEnabled(true);
     m_shown = true;
@@ -168,6 +174,10 @@ void TTunerForm::UploadSettingsClick() {
         else
             ReportFailure(this);
     });
+}
+
+void TTunerForm::CompareWithDeviceClick() {
+    Guarded(this, [this] { ::CompareWithDevice(this); });
 }
 
 void TTunerForm::SoftResetClick() {

@@ -23,6 +23,7 @@ public:
     QWidget* TopStrip = nullptr;
     QPushButton* DownloadSettings = nullptr;
     QPushButton* UploadSettings = nullptr;
+    QPushButton* CompareWithDevice = nullptr; // enabled with UploadSettings
     QPushButton* SoftReset = nullptr;
     QPushButton* RstSettings = nullptr;
     QWidget* StartPanel = nullptr; // holds NewSettings and LoadSettings until pages show
@@ -46,6 +47,7 @@ public:
 public slots:
     void DownloadSettingsClick();
     void UploadSettingsClick();
+    void CompareWithDeviceClick(); // the differences between the device and the editor
     void SoftResetClick();
     void RstSettingsClick();
     void NewSettingsClick();
