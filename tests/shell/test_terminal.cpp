@@ -21,6 +21,7 @@
 class TestTerminal : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); } // the history's file
     void cleanup() { Dialogs::reset(); }
     void typedCommandAndAnswer();
     void emptyLineAndClosedPort();
