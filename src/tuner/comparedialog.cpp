@@ -69,7 +69,13 @@ TCompareDialog::TCompareDialog(TTunerForm* form, const QList<TShownDiff>& rows)
     const bool anySent =
         std::any_of(rows.begin(), rows.end(), [](const TShownDiff& row) { return row.uploaded; });
     CompareUpload->setEnabled(anySent && form && form->UploadSettings->isEnabled());
-    (rows.isEmpty() ? CompareClose : CompareUpload)->setDefault(true);
+    QPushButton* chosen = CompareUpload->isEnabled() ? CompareUpload : CompareClose;
+    chosen->setDefault(true);
+    chosen->setFocus();   // no row shows as picked before the user picks one
+    if (rows.isEmpty()) { // nothing to list: the sentence says it all
+        CompareTable->hide();
+        CompareTable->setMinimumSize(0, 0);
+    }
 }
 
 void TCompareDialog::fill(const QList<TShownDiff>& rows) {
@@ -82,6 +88,7 @@ void TCompareDialog::fill(const QList<TShownDiff>& rows) {
             QFont bold = group->font(0);
             bold.setBold(true);
             group->setFont(0, bold);
+            group->setBackground(0, palette().brush(QPalette::Midlight));
             group->setFlags(Qt::ItemIsEnabled);
         }
         auto* item = new QTreeWidgetItem(group, {row.item, row.device, row.file});
