@@ -136,8 +136,8 @@ void TUpdaterForm::update(const QString& firmware) {
     runDfuTool(firmware);
     if (self && m_lastRunOk && !backup.isEmpty()) // the window may be gone after the run
         Memo->appendPlainText(
-            QStringLiteral("To restore your settings, open the backup with \"Load Settings\", "
-                           "then send it with \"Upload Settings\": %1")
+            QStringLiteral("To restore your settings, open the backup with \"Load Settings\" "
+                           "in the Tuner, then send it with \"Upload Settings\":\n    %1")
                 .arg(QDir::toNativeSeparators(backup)));
 }
 

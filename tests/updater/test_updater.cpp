@@ -211,10 +211,11 @@ private slots:
                                                "Settings backup saved to " + shownPath,
                                                "Entering DFU Mode...", "dfu-util 0.11"}));
         QVERIFY(lines.contains("Download done."));
-        QCOMPARE(lines.at(lines.size() - 2), "Submitting leave request..."); // stderr, merged
-        QCOMPARE(lines.last(), "To restore your settings, open the backup with \"Load Settings\", "
-                               "then send it with \"Upload Settings\": " +
-                                   shownPath);
+        QCOMPARE(lines.at(lines.size() - 3), "Submitting leave request..."); // stderr, merged
+        QCOMPARE(lines.mid(lines.size() - 2),
+                 (QStringList{"To restore your settings, open the backup with \"Load Settings\" in "
+                              "the Tuner, then send it with \"Upload Settings\":",
+                              "    " + shownPath}));
         QCOMPARE(lines.filter("%").size(), 2); // one final line per bar, no partial drawings
         QVERIFY(positions.contains(36));
         QVERIFY(positions.contains(100));
