@@ -165,8 +165,12 @@ Page PageOfSwitch(qint32 bit) {
 
 void DiffGlobals(TDiffer& d, const TSettings& a, const TSettings& b) {
     const QString s = QStringLiteral("Settings");
-    d.Add(s, "ID", a.ID, b.ID, Page::Profiles, "Model Name",
-          [](qint32 v, int) { return QStringLiteral("%1 (ID %2)").arg(ModelName(v)).arg(v); });
+    d.Add(s, "ID", a.ID, b.ID, Page::Profiles, "Model Name", [](qint32 v, int) {
+        const QString name = ModelName(v);
+        return QStringLiteral("%1 (ID %2)")
+            .arg(name.isEmpty() ? QStringLiteral("Unknown Device") : name)
+            .arg(v);
+    });
     d.AddText(s, "Version", a.Version, b.Version, Page::Profiles, "Firmware Version");
     d.NotUploadedSince(0);
     const QStringList profiles = ProfileItemNames();

@@ -150,6 +150,7 @@ void TestSettingsDiff::storedValuesAndUploadMarks() {
     };
     QCOMPARE(field(0), (QStringList{"Settings.ID", "0", "4", "not sent"}));
     QCOMPARE(diffs.at(0).shown.at(0).file, QString("Zedo Dizerado (ID 4)"));
+    QCOMPARE(diffs.at(0).shown.at(0).device, QString("Unknown Device (ID 0)"));
     QCOMPARE(field(1), (QStringList{"Settings.Version", "0.0.0", "1.5.1", "not sent"}));
     QCOMPARE(field(2), (QStringList{"Settings.flags", "96", "101", "sent"}));
     QCOMPARE(diffs.at(2).shown.size(), 2); // one row per switch
