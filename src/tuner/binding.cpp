@@ -8,8 +8,29 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLineEdit>
-#include <QRegularExpressionValidator>
 #include <QSignalBlocker>
+
+TTypingValidator::TTypingValidator(QLineEdit* edit, int maxLength,
+                                   std::function<bool(QChar)> allowed,
+                                   std::function<QChar(QChar)> convert)
+    : QValidator(edit), m_maxLength(maxLength), m_allowed(std::move(allowed)),
+      m_convert(std::move(convert)), m_before(edit->text().size()) {
+    connect(edit, &QLineEdit::textChanged, this,
+            [this](const QString& text) { m_before = text.size(); });
+}
+
+QValidator::State TTypingValidator::validate(QString& input, int& pos) const {
+    Q_UNUSED(pos);
+    if (m_maxLength > 0 && input.size() > m_maxLength && input.size() > m_before)
+        return Invalid;
+    for (QChar& c : input) {
+        if (m_convert)
+            c = m_convert(c);
+        if (m_allowed && !m_allowed(c))
+            return Invalid;
+    }
+    return Acceptable;
+}
 
 qint32& FlagWord(bool perProfile, int shownProfile) {
     if (!perProfile)
@@ -80,11 +101,13 @@ void TBinder::addFields(std::span<const TFieldBinding> rows) {
         auto* edit = find<QLineEdit>(row.control);
         if (!edit)
             continue;
-        if (row.maxLength > 0)
-            edit->setMaxLength(row.maxLength);
-        if (row.digitsOnly)
-            edit->setValidator(new QRegularExpressionValidator(
-                QRegularExpression(QStringLiteral("[0-9]*")), edit));
+        // A typing limit, not setMaxLength: that would cut a longer stored value short.
+        if (row.maxLength > 0 || row.digitsOnly) {
+            std::function<bool(QChar)> digits;
+            if (row.digitsOnly)
+                digits = [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); };
+            edit->setValidator(new TTypingValidator(edit, row.maxLength, digits));
+        }
         m_fields.append({edit, row});
         connect(edit, &QLineEdit::editingFinished, this, [this, edit] {
             if (edit->isModified())

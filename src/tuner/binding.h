@@ -15,6 +15,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QValidator>
 
 #include <functional>
 #include <span>
@@ -55,6 +56,23 @@ struct TCodeBinding {
     const char* control;
     TFieldRef field;
     int index = 0;
+};
+
+// What may be typed into a text field: only characters that `allowed` accepts (after
+// `convert`, e.g. to upper case), and at most maxLength characters (0: any number). Text set
+// from code (a value from a file or the device) is shown whole even when it is longer;
+// typing may shorten such a text but not lengthen it.
+class TTypingValidator : public QValidator {
+public:
+    TTypingValidator(QLineEdit* edit, int maxLength, std::function<bool(QChar)> allowed,
+                     std::function<QChar(QChar)> convert = {});
+    State validate(QString& input, int& pos) const override;
+
+private:
+    int m_maxLength;
+    std::function<bool(QChar)> m_allowed;
+    std::function<QChar(QChar)> m_convert;
+    qsizetype m_before = 0; // length of the text before the edit being validated
 };
 
 // The flag word a flag row acts on.

@@ -1,5 +1,522 @@
 #include "tuner/profilespage.h"
 
-TProfilesPage::TProfilesPage(TTunerForm* form) : TTunerPage(form) {}
+#include "monitor/monitordata.h"
+#include "settings/actions.h"
+#include "settings/codetables.h"
+#include "settings/models.h"
+#include "settings/numbers.h"
+#include "shell/application.h"
+#include "shell/dialogs.h"
+#include "tuner/binding.h"
+#include "tuner/profileclipboard.h"
+#include "tuner/tfrchart.h"
 
-void TProfilesPage::showSettings() {}
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QSignalBlocker>
+#include <QTabBar>
+#include <QVBoxLayout>
+
+namespace {
+
+template <qint32 TProfile::*Member> qint32& ProfileField(TSettings& image, int profile, int) {
+    return image.profile[std::size_t(profile)].*Member;
+}
+
+// The text fields that are pure data: decimals, range and scale of the stored integer,
+// typing limit, digits only. The preheat value (two units) and the name are handled apart.
+const TFieldBinding kProfileFields[] = {
+    {"ProfilePowerVW", 1, 1.0, 200.0, 10, &ProfileField<&TProfile::powerVW>, 0, 5, false},
+    {"ProfilePowerTC", 1, 1.0, 200.0, 10, &ProfileField<&TProfile::powerTC>, 0, 5, false},
+    {"ProfileTemp", 0, 100, 600, 1, &ProfileField<&TProfile::temperature>, 0, 3, true},
+    {"ProfileVoltage", 2, 1.00, 8.40, 100, &ProfileField<&TProfile::voltage>, 0, 4, false},
+    {"ProfilePrehTime", 1, 0.0, 10.0, 1000, &ProfileField<&TProfile::prehTime>, 0, 4, false},
+    {"ProfilePrehDelay", 0, 0, 60, 1, &ProfileField<&TProfile::prehDelay>, 0, 2, true},
+    {"ProfileLockRes", 3, 0.050, 3.000, 1000, &ProfileField<&TProfile::lockRes>, 0, 5, false},
+    {"ProfileLockTemp", 0, 0, 100, 1, &ProfileField<&TProfile::lockTemp>, 0, 3, true},
+    {"ProfileTCR", 0, 0, 9999, 1, &ProfileField<&TProfile::TCR>, 0, 4, true},
+};
+
+const TFlagBinding kProfileChecks[] = {
+    {"ProfilePAlt", pfAltParam, true},
+    {"ProfileInact", pfInactive, true},
+    {"ProfileRLock", pfRLock, true},
+    {"ProfileUseTFR", pfUseTFR, true},
+};
+
+// The preheat value in watts (flags bit 2 clear) and in percent of the mode's power.
+struct TPrehRow {
+    int decimals;
+    double min, max;
+    int scale;
+};
+constexpr TPrehRow kPrehWatts{1, 1.0, 200.0, 10};
+constexpr TPrehRow kPrehPercent{0, 0, 200, 1};
+
+constexpr int kNameLength = 6;
+constexpr int kPrehValueLength = 5;
+
+// Grid columns of the profile panel: three columns of caption, field and unit, the middle
+// one with a check box beside some fields.
+enum Column {
+    LeftCaption = 0,
+    LeftField,
+    LeftUnit,
+    MiddleCaption = 4,
+    MiddleField,
+    MiddleUnit,
+    MiddleCheck,
+    Right = 9,
+    Rest
+};
+
+QLineEdit* NewEdit(const char* name, QWidget* parent) {
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(QLatin1String(name));
+    edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("0000000000")));
+    return edit;
+}
+
+QCheckBox* NewCheck(const char* name, const char* caption, QWidget* parent) {
+    auto* box = new QCheckBox(QString::fromUtf8(caption).trimmed(), parent);
+    box->setObjectName(QLatin1String(name));
+    return box;
+}
+
+QComboBox* NewList(const char* name, const QStringList& items, QWidget* parent) {
+    auto* list = new QComboBox(parent);
+    list->setObjectName(QLatin1String(name));
+    list->addItems(items);
+    return list;
+}
+
+// A caption (the field's buddy, which names it for assistive technology), the field, and
+// its unit caption, in one row of the grid.
+void AddRow(QWidget* parent, QGridLayout* grid, int row, int column, const char* caption,
+            QWidget* field, const char* unit = nullptr) {
+    auto* label = new QLabel(QString::fromUtf8(caption), parent);
+    label->setBuddy(field);
+    grid->addWidget(label, row, column);
+    grid->addWidget(field, row, column + 1);
+    if (unit)
+        grid->addWidget(new QLabel(QString::fromUtf8(unit), parent), row, column + 2);
+}
+
+} // namespace
+
+bool NameCharAllowed(QChar c) {
+    const char16_t code = c.unicode();
+    return code >= 0x20 && code <= 0xFF && !(code >= 0x7F && code <= 0x9F);
+}
+
+QChar NameChar(QChar c) {
+    const QChar upper = c.toUpper();
+    return upper.unicode() <= 0xFF ? upper : c; // no Latin-1 capital (y diaeresis, micro)
+}
+
+QString LinkSafeName(const QString& text) {
+    QString name;
+    for (QChar c : text)
+        if (NameCharAllowed(c))
+            name += NameChar(c);
+    while (name.startsWith(QLatin1Char(' ')))
+        name.remove(0, 1);
+    while (name.endsWith(QLatin1Char(' ')))
+        name.chop(1);
+    return name;
+}
+
+TProfilesPage::TProfilesPage(TTunerForm* form) : TTunerPage(form) {
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(createHeader());
+    TabControl = new QTabBar(this);
+    TabControl->setObjectName(QStringLiteral("TabControl"));
+    TabControl->setAccessibleName(QStringLiteral("Profile"));
+    TabControl->setExpanding(false);
+    for (const QString& item : ProfileItemNames())
+        TabControl->addTab(item);
+    TabControl->installEventFilter(this);
+    layout->addWidget(TabControl);
+    layout->setSpacing(0);
+    layout->addWidget(createPanel(), 1);
+    bindFields();
+    setKeyboardOrder();
+
+    connect(ActiveProfile, &QComboBox::currentIndexChanged, this,
+            &TProfilesPage::ActiveProfileChange);
+    connect(TabControl, &QTabBar::currentChanged, this, &TProfilesPage::TabControlChange);
+    connect(ProfileMode, &QComboBox::currentIndexChanged, this, &TProfilesPage::ProfileModeChange);
+    connect(ProfilePrehUnit, &QComboBox::currentIndexChanged, this,
+            &TProfilesPage::ProfilePrehUnitChange);
+    connect(ProfilePrehEn, &QCheckBox::toggled, this, &TProfilesPage::ProfilePrehEnClick);
+    connect(ProbeResistance, &QPushButton::clicked, this, &TProfilesPage::ProbeResistanceClick);
+    connect(CopyProfile, &QPushButton::clicked, this, &TProfilesPage::CopyProfileClick);
+    connect(PasteProfile, &QPushButton::clicked, this, &TProfilesPage::PasteProfileClick);
+    connect(&TProfileClipboardNotifier::instance(), &TProfileClipboardNotifier::filled,
+            PasteProfile, [this] { PasteProfile->setEnabled(true); });
+    connect(TFREditor, &TTfrEditor::curveReplaced, this, &TProfilesPage::refreshProfile);
+}
+
+QWidget* TProfilesPage::createHeader() {
+    auto* header = new QWidget(this);
+    auto* row = new QHBoxLayout(header);
+    row->setContentsMargins(0, 0, 0, 6);
+    ActiveProfile = NewList("ActiveProfile", ProfileItemNames(), header);
+    Model = new QLabel(QStringLiteral("000"), header);
+    Model->setObjectName(QStringLiteral("Model"));
+    Version = new QLabel(QStringLiteral("000"), header);
+    Version->setObjectName(QStringLiteral("Version"));
+    const struct {
+        const char* caption;
+        QWidget* content;
+    } parts[] = {
+        {"Active Profile:", ActiveProfile}, {"Model Name:", Model}, {"Firmware Version:", Version}};
+    for (const auto& part : parts) {
+        auto* label = new QLabel(QString::fromUtf8(part.caption), header);
+        label->setBuddy(part.content);
+        row->addWidget(label);
+        row->addWidget(part.content);
+        row->addSpacing(24);
+    }
+    for (QLabel* value : {Model, Version}) {
+        QFont bold = value->font();
+        bold.setBold(true);
+        value->setFont(bold);
+        value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    }
+    row->addStretch(1);
+    return header;
+}
+
+QWidget* TProfilesPage::createPanel() {
+    auto* panel = new QFrame(this);
+    panel->setObjectName(QStringLiteral("ProfilePanel"));
+    panel->setFrameShape(QFrame::StyledPanel);
+    auto* column = new QVBoxLayout(panel);
+    auto* grid = new QGridLayout();
+    grid->setHorizontalSpacing(6);
+    createFields(panel, grid);
+    createChecks(panel, grid);
+    grid->setColumnMinimumWidth(LeftUnit + 1, 12);
+    grid->setColumnMinimumWidth(MiddleCheck + 1, 12);
+    grid->setColumnStretch(Rest, 1);
+    column->addLayout(grid);
+    column->addSpacing(6);
+
+    TFREditor = new TTfrEditor(
+        form(), [this]() -> TTfrCurve& { return profile().TFR; }, panel);
+    CopyProfile = new QPushButton(QStringLiteral("Copy Profile"), panel);
+    CopyProfile->setObjectName(QStringLiteral("CopyProfile"));
+    PasteProfile = new QPushButton(QStringLiteral("Paste Profile"), panel);
+    PasteProfile->setObjectName(QStringLiteral("PasteProfile"));
+    PasteProfile->setEnabled(false);
+    TFREditor->buttonRow()->addWidget(CopyProfile);
+    TFREditor->buttonRow()->addWidget(PasteProfile);
+    column->addWidget(TFREditor, 1);
+    return panel;
+}
+
+void TProfilesPage::createFields(QWidget* p, QGridLayout* grid) {
+    ProfileName = NewEdit("ProfileName", p);
+    ProfileMode = NewList("ProfileMode", CodeList(ModeNames), p);
+    ProfilePrehValue = NewEdit("ProfilePrehValue", p);
+    ProfilePrehUnit = NewList("ProfilePrehUnit", CodeList(PrehUnitNames), p);
+    ProfilePrehUnit->setAccessibleName(QStringLiteral("Preheat Unit"));
+    ProfilePrehTime = NewEdit("ProfilePrehTime", p);
+    ProfilePrehDelay = NewEdit("ProfilePrehDelay", p);
+    ProfileTCR = NewEdit("ProfileTCR", p);
+    ProfilePowerVW = NewEdit("ProfilePowerVW", p);
+    ProfilePowerTC = NewEdit("ProfilePowerTC", p);
+    ProfileTemp = NewEdit("ProfileTemp", p);
+    ProfileVoltage = NewEdit("ProfileVoltage", p);
+    ProfileLockRes = NewEdit("ProfileLockRes", p);
+    ProfileLockTemp = NewEdit("ProfileLockTemp", p);
+
+    const struct {
+        int column;
+        const char* caption;
+        QWidget* field;
+        const char* unit;
+    } rows[] = {
+        {LeftCaption, "Name:", ProfileName, nullptr},
+        {LeftCaption, "Mode:", ProfileMode, nullptr},
+        {LeftCaption, "Preheat Value:", ProfilePrehValue, nullptr},
+        {LeftCaption, "Preheat Time:", ProfilePrehTime, "s"},
+        {LeftCaption, "Preheat Delay:", ProfilePrehDelay, "s"},
+        {LeftCaption, "TCR Value:", ProfileTCR, "10E-6"},
+        {MiddleCaption, "VW Power:", ProfilePowerVW, "W"},
+        {MiddleCaption, "TC Power:", ProfilePowerTC, "W"},
+        {MiddleCaption, "Temperature:", ProfileTemp, nullptr},
+        {MiddleCaption, "Voltage:", ProfileVoltage, "V"},
+        {MiddleCaption, "R Base:", ProfileLockRes, nullptr},
+        {MiddleCaption, "T Base:", ProfileLockTemp, "°C"},
+    };
+    for (int i = 0; i < int(std::size(rows)); ++i)
+        AddRow(p, grid, i % 6, rows[i].column, rows[i].caption, rows[i].field, rows[i].unit);
+    grid->addWidget(ProfilePrehUnit, 2, LeftUnit);
+}
+
+void TProfilesPage::createChecks(QWidget* p, QGridLayout* grid) {
+    ProfilePAlt = NewCheck("ProfilePAlt", " Alt. Parameter", p);
+    ProfileRLock = NewCheck("ProfileRLock", " R/T is Locked", p);
+    ProfilePrehEn = NewCheck("ProfilePrehEn", " Preheat Enabled", p);
+    ProfileInact = NewCheck("ProfileInact", " Profile is Disabled", p);
+    ProfileUseTFR = NewCheck("ProfileUseTFR", " Use TFR Curve", p);
+    ProbeResistance = new QPushButton(QStringLiteral("Read Resistance"), p);
+    ProbeResistance->setObjectName(QStringLiteral("ProbeResistance"));
+    grid->addWidget(ProfilePAlt, 2, MiddleCheck);
+    grid->addWidget(ProfileRLock, 4, MiddleCheck);
+    grid->addWidget(ProbeResistance, 0, Right);
+    grid->addWidget(ProfilePrehEn, 3, Right);
+    grid->addWidget(ProfileInact, 4, Right);
+    grid->addWidget(ProfileUseTFR, 5, Right);
+}
+
+void TProfilesPage::bindFields() {
+    m_binder = new TBinder(this, [this] { return m_shown; });
+    m_binder->addFields(kProfileFields);
+    m_binder->addFlagChecks(kProfileChecks);
+    connect(m_binder, &TBinder::committed, this, [this](QWidget* control) {
+        if (control == ProfileUseTFR)
+            ProfileUseTFRClick();
+    });
+    ProfileName->setValidator(
+        new TTypingValidator(ProfileName, kNameLength, NameCharAllowed, NameChar));
+    ProfilePrehValue->setValidator(new TTypingValidator(ProfilePrehValue, kPrehValueLength, {}));
+    for (QLineEdit* edit : {ProfileName, ProfilePrehValue})
+        connect(edit, &QLineEdit::editingFinished, this, [this, edit] {
+            if (edit->isModified())
+                edit == ProfileName ? ProfileNameExit() : ProfilePrehValueExit();
+        });
+}
+
+void TProfilesPage::setKeyboardOrder() {
+    QWidget* order[] = {
+        ActiveProfile,    TabControl,         ProfileName,        ProfileMode,
+        ProfilePrehValue, ProfilePrehUnit,    ProfilePrehTime,    ProfilePrehDelay,
+        ProfileTCR,       ProfilePowerVW,     ProfilePowerTC,     ProfileTemp,
+        ProfilePAlt,      ProfileVoltage,     ProfileLockRes,     ProfileRLock,
+        ProfileLockTemp,  ProfilePrehEn,      ProfileInact,       ProfileUseTFR,
+        ProbeResistance,  TFREditor->BitBtn4, TFREditor->BitBtn5, TFREditor->BitBtn6,
+        CopyProfile,      PasteProfile};
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    TFREditor->ChartTFR->setFocusPolicy(Qt::NoFocus); // a mouse tool; the CSV buttons edit too
+}
+
+void TProfilesPage::showSettings() {
+    Model->setText(ModInfo.name);
+    Version->setText(Settings.Version);
+    const int active = Settings.curProfile;
+    const bool known = active >= 0 && active < ProfileCount;
+    {
+        const QSignalBlocker blocker(ActiveProfile);
+        ActiveProfile->setCurrentIndex(known ? active : -1);
+    }
+    if (known) {
+        const QSignalBlocker blocker(TabControl);
+        TabControl->setCurrentIndex(active);
+    }
+    // The image was replaced: an edit in progress belongs to the old one and is dropped.
+    m_shown = TabControl->currentIndex();
+    refreshProfile();
+}
+
+void TProfilesPage::ActiveProfileChange(int index) {
+    if (index < 0)
+        return;
+    Settings.curProfile = index;
+    {
+        const QSignalBlocker blocker(TabControl);
+        TabControl->setCurrentIndex(index);
+    }
+    TabControlChange();
+}
+
+// The tab strip takes the focus before a press or a key can change the tab, so that a field
+// being left commits into the profile that is still shown.
+bool TProfilesPage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == TabControl) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+            if (!TabControl->hasFocus())
+                TabControl->setFocus(Qt::MouseFocusReason);
+            break;
+        default:
+            break;
+        }
+    }
+    return TTunerPage::eventFilter(watched, event);
+}
+
+void TProfilesPage::TabControlChange() {
+    commitPendingEdits();
+    m_shown = qBound(0, TabControl->currentIndex(), ProfileCount - 1);
+    refreshProfile();
+}
+
+void TProfilesPage::commitPendingEdits() {
+    const auto edits = findChildren<QLineEdit*>();
+    for (QLineEdit* edit : edits) {
+        if (!edit->isModified())
+            continue;
+        if (edit == ProfileName)
+            ProfileNameExit();
+        else if (edit == ProfilePrehValue)
+            ProfilePrehValueExit();
+        else
+            m_binder->commitField(edit);
+    }
+}
+
+void TProfilesPage::refreshProfile() {
+    const TProfile& p = profile();
+    ProfileName->setText(p.name);
+    ProfileName->setModified(false);
+    CodeToList(p.mode, ProfileMode);
+    ProfileModeChange(); // enabled states and the preheat box
+    m_binder->refresh(); // the value fields and the four other check boxes
+    ProfileUseTFRClick();
+    FlagToList(pfPrehPerc, true, ProfilePrehUnit, m_shown);
+    showPrehValue();
+    PasteProfile->setEnabled(ProfileClipboard.flags >= 0);
+    TFREditor->showCurve();
+}
+
+void TProfilesPage::showPrehValue() {
+    const TProfile& p = profile();
+    const TPrehRow& row = (p.flags & pfPrehPerc) ? kPrehPercent : kPrehWatts;
+    ProfilePrehValue->setText(FormatStored(p.prehValue, row.decimals, row.scale));
+    ProfilePrehValue->setModified(false);
+}
+
+void TProfilesPage::ProfileNameExit() {
+    profile().name = LinkSafeName(ProfileName->text());
+    ProfileName->setText(profile().name);
+    ProfileName->setModified(false);
+}
+
+void TProfilesPage::ProfilePrehValueExit() {
+    TProfile& p = profile();
+    const TPrehRow& row = (p.flags & pfPrehPerc) ? kPrehPercent : kPrehWatts;
+    p.prehValue = ClampEdit(ProfilePrehValue, row.decimals, row.min, row.max, row.scale);
+    ProfilePrehValue->setModified(false);
+}
+
+// A mode without an item (from a file or the device) is kept: the list shows no selection,
+// every value field stays enabled so that nothing is hidden, and the preheat box, which then
+// maps no bit, is unchecked and disabled.
+void TProfilesPage::ProfileModeChange() {
+    TProfile& p = profile();
+    const int mode = ProfileMode->currentIndex();
+    const bool known = mode >= 0;
+    if (known)
+        p.mode = mode;
+    const bool vv = !known || mode == pmVV;
+    const bool vw = !known || mode == pmVW;
+    const bool tc = !known || mode == pmTC;
+    ProfileVoltage->setEnabled(vv);
+    ProfilePowerVW->setEnabled(vw);
+    ProfilePowerTC->setEnabled(tc);
+    ProfileTemp->setEnabled(tc);
+    ProfilePrehEn->setEnabled(mode == pmVW || mode == pmTC);
+    for (QWidget* control :
+         {static_cast<QWidget*>(ProfileLockTemp), static_cast<QWidget*>(ProfileUseTFR),
+          static_cast<QWidget*>(ProfileTCR), static_cast<QWidget*>(TFREditor->ChartTFR)})
+        control->setEnabled(tc);
+    // Each mode keeps its own preheat bit; a change of the box runs its handler, which
+    // stores the same bit again and comes back here once without changing anything.
+    const qint32 bit = mode == pmVW ? pfPrehVW : mode == pmTC ? pfPrehTC : 0;
+    ProfilePrehEn->setChecked((p.flags & bit) != 0);
+    setPreheatFieldsEnabled(ProfilePrehEn->isChecked());
+}
+
+void TProfilesPage::setPreheatFieldsEnabled(bool enabled) {
+    for (QWidget* field :
+         {static_cast<QWidget*>(ProfilePrehValue), static_cast<QWidget*>(ProfilePrehUnit),
+          static_cast<QWidget*>(ProfilePrehTime), static_cast<QWidget*>(ProfilePrehDelay)})
+        field->setEnabled(enabled);
+}
+
+void TProfilesPage::ProfilePrehEnClick() {
+    TProfile& p = profile();
+    const int mode = ProfileMode->currentIndex();
+    const qint32 bit = mode == pmVW ? pfPrehVW : mode == pmTC ? pfPrehTC : 0;
+    if (bit)
+        p.flags = ProfilePrehEn->isChecked() ? (p.flags | bit) : (p.flags & ~bit);
+    ProfileModeChange();
+}
+
+void TProfilesPage::ProfileUseTFRClick() {
+    TFREditor->ChartTFR->setEnabled(ProfileUseTFR->isChecked());
+}
+
+// The value is converted into the new unit against the mode's power. Without a power to
+// convert against (0 or less, only from a file or the device) the unit stays as it was.
+void TProfilesPage::ProfilePrehUnitChange(int index) {
+    TProfile& p = profile();
+    const qint32 power = ProfileMode->currentIndex() == pmVW ? p.powerVW : p.powerTC;
+    if (power <= 0 || index < 0) {
+        FlagToList(pfPrehPerc, true, ProfilePrehUnit, m_shown);
+        return;
+    }
+    const bool percent = index == 1;
+    p.flags = percent ? (p.flags | pfPrehPerc) : (p.flags & ~pfPrehPerc);
+    const double value = double(p.prehValue);
+    if (percent) {
+        const qint64 converted = RoundHalfEven(value / power * 100);
+        ProfilePrehValue->setText(FormatStored(converted, 0, 1));
+    } else {
+        const qint64 converted = RoundHalfEven(value * power / 100);
+        ProfilePrehValue->setText(FormatStored(converted, 1, 10));
+    }
+    ProfilePrehValueExit();
+}
+
+// On success the measured coil becomes the shown profile's base; a failed measurement
+// leaves the profile as it was.
+void TProfilesPage::ProbeResistanceClick() {
+    Guarded(this, [this] {
+        if (!CheckConnected(this))
+            return;
+        const int index = m_shown;
+        ProbeResistance->setEnabled(false);
+        ProbeResistance->repaint();
+        const auto enable = qScopeGuard([this] { ProbeResistance->setEnabled(true); });
+        const bool ok = MeasureCoil();
+        if (ok) {
+            TProfile& p = Settings.profile[std::size_t(index)];
+            p.lockRes = MonitorData.coldRes;
+            p.lockTemp = MonitorData.coldTemp;
+            if (index == m_shown) {
+                ProfileLockRes->setText(FormatStored(p.lockRes, 3, 1000));
+                ProfileLockTemp->setText(FormatStored(p.lockTemp, 0, 1));
+                ProfileLockRes->setModified(false);
+                ProfileLockTemp->setModified(false);
+            }
+        }
+        Dialogs::information(this, ok ? QStringLiteral("Done") : QStringLiteral("Error"));
+    });
+}
+
+void TProfilesPage::CopyProfileClick() {
+    TProfileClipboardNotifier::instance().copy(profile());
+}
+
+void TProfilesPage::PasteProfileClick() {
+    if (ProfileClipboard.flags < 0)
+        return;
+    profile() = ProfileClipboard;
+    refreshProfile();
+}

@@ -1,12 +1,97 @@
 #pragma once
-// The "Profiles" page: the header (active profile, model, firmware), the eight profile tabs with
-// every profile field, the TFR chart, copy and paste.
+// The "Profiles" page: the header (active profile, model, firmware), the eight profile tabs
+// with every profile field, the TFR chart, copy and paste.
+//
+// The tab that is selected is the profile being edited (the shown profile); the device's
+// active profile is chosen with "Active Profile:". Choosing an active profile also selects
+// its tab; choosing a tab does not change the active profile.
 
+#include "settings/settings.h"
 #include "tuner/page.h"
+
+class QCheckBox;
+class QComboBox;
+class QGridLayout;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTabBar;
+class TBinder;
+class TTfrEditor;
+
+// A profile name as the link carries it: Latin-1 without control characters, upper case
+// where the upper-case letter is Latin-1 too, no blanks at either end (the device's answer
+// loses them, and every later upload would rewrite the name).
+bool NameCharAllowed(QChar c);
+QChar NameChar(QChar c);
+QString LinkSafeName(const QString& text);
 
 class TProfilesPage : public TTunerPage {
     Q_OBJECT
 public:
     explicit TProfilesPage(TTunerForm* form);
     void showSettings() override;
+
+    int shownProfile() const { return m_shown; } // the profile the fields belong to
+
+    // Header.
+    QComboBox* ActiveProfile = nullptr;
+    QLabel* Model = nullptr;
+    QLabel* Version = nullptr;
+    // The profile tabs and the profile's controls.
+    QTabBar* TabControl = nullptr;
+    QLineEdit* ProfileName = nullptr;
+    QComboBox* ProfileMode = nullptr;
+    QLineEdit* ProfilePrehValue = nullptr;
+    QComboBox* ProfilePrehUnit = nullptr;
+    QLineEdit* ProfilePrehTime = nullptr;
+    QLineEdit* ProfilePrehDelay = nullptr;
+    QLineEdit* ProfileTCR = nullptr;
+    QLineEdit* ProfilePowerVW = nullptr;
+    QLineEdit* ProfilePowerTC = nullptr;
+    QLineEdit* ProfileTemp = nullptr;
+    QLineEdit* ProfileVoltage = nullptr;
+    QLineEdit* ProfileLockRes = nullptr;
+    QLineEdit* ProfileLockTemp = nullptr;
+    QCheckBox* ProfilePAlt = nullptr;
+    QCheckBox* ProfileRLock = nullptr;
+    QCheckBox* ProfilePrehEn = nullptr;
+    QCheckBox* ProfileInact = nullptr;
+    QCheckBox* ProfileUseTFR = nullptr;
+    QPushButton* ProbeResistance = nullptr;
+    QPushButton* CopyProfile = nullptr;
+    QPushButton* PasteProfile = nullptr;
+    TTfrEditor* TFREditor = nullptr;
+
+public slots:
+    void ActiveProfileChange(int index);
+    void TabControlChange();
+    void ProfileNameExit();
+    void ProfileModeChange();
+    void ProfilePrehValueExit();
+    void ProfilePrehUnitChange(int index);
+    void ProfilePrehEnClick();
+    void ProfileUseTFRClick();
+    void ProbeResistanceClick();
+    void CopyProfileClick();
+    void PasteProfileClick();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    TProfile& profile() { return Settings.profile[std::size_t(m_shown)]; }
+    QWidget* createHeader();
+    QWidget* createPanel();
+    void createFields(QWidget* panel, QGridLayout* grid);
+    void createChecks(QWidget* panel, QGridLayout* grid);
+    void bindFields();
+    void setKeyboardOrder();
+    void refreshProfile(); // every control of the profile panel from the shown profile
+    void showPrehValue();
+    void commitPendingEdits(); // a field still being edited commits into the shown profile
+    void setPreheatFieldsEnabled(bool enabled);
+
+    TBinder* m_binder = nullptr;
+    int m_shown = 0;
 };

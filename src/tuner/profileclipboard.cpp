@@ -1,0 +1,13 @@
+#include "tuner/profileclipboard.h"
+
+#include "settings/settings.h"
+
+TProfileClipboardNotifier& TProfileClipboardNotifier::instance() {
+    static TProfileClipboardNotifier notifier;
+    return notifier;
+}
+
+void TProfileClipboardNotifier::copy(const TProfile& profile) {
+    ProfileClipboard = profile;
+    emit filled();
+}
