@@ -12,6 +12,7 @@
 #include "tuner/tuner.h"
 #include "updater/updater.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
@@ -24,6 +25,16 @@
 namespace {
 const QString kSettingsFilter = QStringLiteral("All (*);;XML File (*.xml)");
 const QString kXmlFilter = QStringLiteral("XML File (*.xml)");
+
+// A menu takes no focus, so a Tuner field still being edited has not been stored yet: let it
+// commit (as leaving it does) before a settings command acts on the image. Otherwise the
+// saved file would lack the value on screen, and a loaded image would take it later.
+void FinishEditing() {
+    if (QWidget* focused = QApplication::focusWidget()) {
+        focused->clearFocus();
+        focused->setFocus(Qt::OtherFocusReason);
+    }
+}
 } // namespace
 
 int TMotherForm::checkMDIChildren(const QString& Name) const {
@@ -127,6 +138,7 @@ QString TMotherForm::SaveSettingsDialog() {
 
 void TMotherForm::MenuNewSettingsClick() {
     guarded([this] {
+        FinishEditing();
         Dialogs::warnings(this, LoadSettingsFile(DefaultSettingsFile()));
         auto* tuner = new TTunerForm();
         addChild(tuner, QStringLiteral("TunerForm"));
@@ -136,6 +148,7 @@ void TMotherForm::MenuNewSettingsClick() {
 
 void TMotherForm::MenuLoadSsettingsClick() {
     guarded([this] {
+        FinishEditing();
         const QString file = OpenSettingsDialog();
         if (file.isEmpty() || !QFileInfo::exists(file))
             return;
@@ -148,6 +161,7 @@ void TMotherForm::MenuLoadSsettingsClick() {
 
 void TMotherForm::MenuSaveSettingsClick() {
     guarded([this] {
+        FinishEditing();
         const QString file = SaveSettingsDialog();
         if (file.isEmpty())
             return;

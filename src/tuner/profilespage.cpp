@@ -291,11 +291,16 @@ void TProfilesPage::bindFields() {
     ProfileName->setValidator(
         new TTypingValidator(ProfileName, kNameLength, NameCharAllowed, NameChar));
     ProfilePrehValue->setValidator(new TTypingValidator(ProfilePrehValue, kPrehValueLength, {}));
-    for (QLineEdit* edit : {ProfileName, ProfilePrehValue})
-        connect(edit, &QLineEdit::editingFinished, this, [this, edit] {
-            if (edit->isModified())
-                edit == ProfileName ? ProfileNameExit() : ProfilePrehValueExit();
-        });
+    // Upper-casing while typing resets the field's modified flag, so the name is compared
+    // with the stored one instead.
+    connect(ProfileName, &QLineEdit::editingFinished, this, [this] {
+        if (ProfileName->text() != profile().name)
+            ProfileNameExit();
+    });
+    connect(ProfilePrehValue, &QLineEdit::editingFinished, this, [this] {
+        if (ProfilePrehValue->isModified())
+            ProfilePrehValueExit();
+    });
 }
 
 void TProfilesPage::setKeyboardOrder() {
@@ -367,13 +372,13 @@ void TProfilesPage::TabControlChange() {
 }
 
 void TProfilesPage::commitPendingEdits() {
+    if (ProfileName->text() != profile().name)
+        ProfileNameExit();
     const auto edits = findChildren<QLineEdit*>();
     for (QLineEdit* edit : edits) {
-        if (!edit->isModified())
+        if (edit == ProfileName || !edit->isModified())
             continue;
-        if (edit == ProfileName)
-            ProfileNameExit();
-        else if (edit == ProfilePrehValue)
+        if (edit == ProfilePrehValue)
             ProfilePrehValueExit();
         else
             m_binder->commitField(edit);
