@@ -7,7 +7,11 @@
 #include "tuner/profilespage.h"
 #include "tuner/tuner.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QTabBar>
 #include <QtTest>
 
 #include <memory>
