@@ -1,0 +1,131 @@
+// The Tuner window inside the main window: "Tuner" downloads at once when the port is open,
+// the start panel before the first ShowSettings, the settings menu commands take the value
+// that is still being typed.
+
+#include "link/ComPort.h"
+#include "settings/settingsfile.h"
+#include "shell/paths.h"
+#include "shell/shellfixture.h"
+#include "tunertest.h"
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTabWidget>
+
+class TestTunerWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup();
+    void tunerButtonDownloadsWhenThePortIsOpen();
+    void tunerButtonWithoutAPort();
+    void startPanelUntilTheFirstShowSettings();
+    void menuCommandsTakeTheValueBeingTyped();
+
+private:
+    TTunerForm* tuner(const QString& name = "TunerForm") const {
+        return qobject_cast<TTunerForm*>(m_form->mdiChild(name));
+    }
+    std::unique_ptr<ShellGround> m_ground;
+    std::unique_ptr<TMotherForm> m_form;
+};
+
+void TestTunerWindow::cleanup() {
+    m_form.reset();
+    m_ground.reset();
+    Dialogs::reset();
+}
+
+void TestTunerWindow::tunerButtonDownloadsWhenThePortIsOpen() {
+    m_ground = std::make_unique<ShellGround>();
+    m_form = std::make_unique<TMotherForm>(m_ground->options(true)); // the virtual device
+    m_form->resize(1280, 900);
+    m_form->show();
+    QVERIFY(m_form->ComPort->Active());
+    QVERIFY(!m_form->MenuSaveSettings->isEnabled());
+    QElapsedTimer timer;
+    timer.start();
+    QTest::mouseClick(m_form->BitBtn1, Qt::LeftButton);
+    QCoreApplication::processEvents();
+    qInfo("Tuner click to pages shown: %.1f ms", double(timer.nsecsElapsed()) / 1e6);
+    QVERIFY(Dialogs::shownMessages().isEmpty());
+    QVERIFY(tuner()->PageControl->isVisible() && tuner()->UploadSettings->isEnabled());
+    QCOMPARE(tuner()->TabProfiles->Model->text(), ModInfo.name);
+    QVERIFY(m_form->MenuSaveSettings->isEnabled());
+}
+
+void TestTunerWindow::tunerButtonWithoutAPort() {
+    m_ground = std::make_unique<ShellGround>();
+    m_form = std::make_unique<TMotherForm>(m_ground->options(false));
+    QVERIFY(!m_form->ComPort->Active());
+    QTest::mouseClick(m_form->BitBtn1, Qt::LeftButton);
+    QVERIFY(tuner() && tuner()->PageControl->isHidden());
+    QVERIFY(Dialogs::shownMessages().isEmpty());
+}
+
+// Before its first ShowSettings a window offers "New Settings" and "Load Settings"; after it
+// the pages, on "Profiles", and "Upload Settings".
+void TestTunerWindow::startPanelUntilTheFirstShowSettings() {
+    m_ground = std::make_unique<ShellGround>();
+    m_form = std::make_unique<TMotherForm>(m_ground->options(false));
+    m_form->show();
+    Settings.profile[1].name = "SAVED";
+    const QString file = SettingsFolder() + "/saved.xml";
+    SaveSettingsFile(file);
+    Settings.profile[1].name = "OTHER";
+    for (const bool load : {false, true}) {
+        QTest::mouseClick(m_form->BitBtn1, Qt::LeftButton);
+        TTunerForm* form = tuner();
+        QVERIFY(form->StartPanel->isVisible() && form->PageControl->isHidden());
+        QVERIFY(!form->UploadSettings->isEnabled());
+        if (load) {
+            Dialogs::setNextFileName(SettingsFolder() + "/missing.xml"); // not there: nothing
+            QTest::mouseClick(form->LoadSettings, Qt::LeftButton);
+            QVERIFY(form->PageControl->isHidden());
+            Dialogs::setNextFileName(file);
+            QTest::mouseClick(form->LoadSettings, Qt::LeftButton);
+        } else {
+            QTest::mouseClick(form->NewSettings, Qt::LeftButton);
+        }
+        QVERIFY(form->PageControl->isVisible() && form->StartPanel->isHidden());
+        QVERIFY(form->UploadSettings->isEnabled());
+        QCOMPARE(form->PageControl->currentWidget(), form->TabProfiles);
+        QCOMPARE(Settings.profile[1].name, QString(load ? "SAVED" : "PROFILE2"));
+        form->parentWidget()->close();
+        QTRY_VERIFY(!tuner());
+    }
+    QVERIFY(Dialogs::shownMessages().isEmpty());
+}
+
+// A menu takes no focus, so "Save Settings" must let the field being typed in commit first.
+void TestTunerWindow::menuCommandsTakeTheValueBeingTyped() {
+    m_ground = std::make_unique<ShellGround>();
+    m_form = std::make_unique<TMotherForm>(m_ground->options(false));
+    m_form->show();
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    m_form->MenuNewSettings->trigger();
+    TProfilesPage* page = tuner()->TabProfiles;
+    page->ProfilePowerVW->setFocus();
+    QVERIFY(page->ProfilePowerVW->hasFocus());
+    TypeInto(page->ProfilePowerVW, "12.3");
+    const QString file = SettingsFolder() + "/typed.xml";
+    Dialogs::setNextFileName(file);
+    Dialogs::setNextAnswer(QMessageBox::Ok);
+    m_form->MenuSaveSettings->trigger();
+    TSettings saved;
+    LoadSettingsFile(file, saved);
+    QCOMPARE(saved.profile[0].powerVW, 123);
+    QVERIFY(page->ProfilePowerVW->hasFocus()); // typing goes on where it was
+
+    TypeInto(page->ProfilePowerVW, "45.6"); // committed before the new image replaces it
+    m_form->MenuNewSettings->trigger();
+    page->ProfileMode->setFocus(); // leaving the old field later stores nothing
+    QCOMPARE(Settings.profile[0].powerVW, 400);
+    QCOMPARE(tuner("TunerForm_1")->TabProfiles->ProfilePowerVW->text(), Local("40.0"));
+}
+
+QTEST_MAIN(TestTunerWindow)
+#include "test_tunerwindow.moc"
