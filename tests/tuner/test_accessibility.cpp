@@ -1,0 +1,85 @@
+// Every input of the Tuner window, on every page, is named for assistive technology: by its
+// caption (a buddy label, exported as the "labelled by" relation) or an accessible name.
+// Written over whatever the pages hold, so that it covers controls added later too.
+
+#include "tunertest.h"
+
+#include <QAbstractSpinBox>
+#include <QAccessible>
+#include <QLabel>
+#include <QSlider>
+
+class TestAccessibility : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() { Dialogs::reset(); }
+    void everyInputIsNamed_data();
+    void everyInputIsNamed();
+};
+
+namespace {
+bool IsInput(QWidget* w) {
+    // The editor inside a list or a spin box belongs to it, and is named through it.
+    if (qobject_cast<QComboBox*>(w->parentWidget()) ||
+        qobject_cast<QAbstractSpinBox*>(w->parentWidget()))
+        return false;
+    return qobject_cast<QLineEdit*>(w) || qobject_cast<QComboBox*>(w) ||
+           qobject_cast<QCheckBox*>(w) || qobject_cast<QSlider*>(w) ||
+           qobject_cast<QAbstractSpinBox*>(w);
+}
+
+// The text of the label that names the control through the "labelled by" relation (what a
+// caption set as buddy gives), or nothing.
+QString LabelOf(QWidget* w) {
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w);
+    if (!iface)
+        return {};
+    const auto relations = iface->relations(QAccessible::Label);
+    for (const auto& [other, relation] : relations)
+        if (other && !other->text(QAccessible::Name).isEmpty())
+            return other->text(QAccessible::Name);
+    return {};
+}
+
+// Named by a caption, by an accessible name, or (a check box) by its own text. A list's
+// accessible "name" on this platform is its current item, so that doesn't count.
+bool IsNamed(QWidget* w) {
+    if (!w->accessibleName().trimmed().isEmpty() || !LabelOf(w).trimmed().isEmpty())
+        return true;
+    auto* box = qobject_cast<QCheckBox*>(w);
+    return box && !box->text().trimmed().isEmpty();
+}
+} // namespace
+
+void TestAccessibility::everyInputIsNamed_data() {
+    QTest::addColumn<int>("model");
+    for (int model = 1; model <= 5; ++model)
+        QTest::addRow("model %d", model) << model;
+}
+
+void TestAccessibility::everyInputIsNamed() {
+    QFETCH(int, model);
+    auto form = ShownTuner();
+    SelectModel(model);
+    form->ShowSettings();
+    QStringList unnamed;
+    int inputs = 0;
+    const auto widgets = form->findChildren<QWidget*>();
+    for (QWidget* w : widgets) {
+        if (!IsInput(w))
+            continue;
+        ++inputs;
+        const bool named = IsNamed(w);
+        if (!named)
+            unnamed << QString("%1 (%2)").arg(w->objectName(), w->metaObject()->className());
+    }
+    QVERIFY(inputs >= 19); // the "Profiles" page alone has 19
+    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(", ")));
+
+    QCOMPARE(LabelOf(form->TabProfiles->ProfileVoltage), QString("Voltage:"));
+    QCOMPARE(LabelOf(form->TabProfiles->ProfileMode), QString("Mode:"));
+    QCOMPARE(LabelOf(form->TabProfiles->ActiveProfile), QString("Active Profile:"));
+}
+
+QTEST_MAIN(TestAccessibility)
+#include "test_accessibility.moc"
