@@ -136,6 +136,7 @@ void TMotherForm::createToolBar() {
     Label1->setObjectName(QStringLiteral("Label1"));
     ComPorts = new QComboBox(Panel1);
     ComPorts->setObjectName(QStringLiteral("ComPorts"));
+    Label1->setBuddy(ComPorts); // names the box for assistive technology
     ComPorts->setEditable(true);
     ComPorts->setInsertPolicy(QComboBox::NoInsert);
     ComPorts->setCompleter(nullptr); // typing takes effect at the next arrival, not at once

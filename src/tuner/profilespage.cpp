@@ -229,7 +229,13 @@ void TProfilesPage::createFields(QWidget* p, QGridLayout* grid) {
     ProfileMode = NewList("ProfileMode", CodeList(ModeNames), p);
     ProfilePrehValue = NewEdit("ProfilePrehValue", p);
     ProfilePrehUnit = NewList("ProfilePrehUnit", CodeList(PrehUnitNames), p);
+    // The list is the preheat value's unit caption and has none of its own. A list's name
+    // for assistive technology is its current item; its caption travels as the "labelled
+    // by" relation, which only a buddy label gives. This one is never shown.
     ProfilePrehUnit->setAccessibleName(QStringLiteral("Preheat Unit"));
+    auto* unitCaption = new QLabel(QStringLiteral("Preheat Unit:"), p);
+    unitCaption->setBuddy(ProfilePrehUnit);
+    unitCaption->hide();
     ProfilePrehTime = NewEdit("ProfilePrehTime", p);
     ProfilePrehDelay = NewEdit("ProfilePrehDelay", p);
     ProfileTCR = NewEdit("ProfileTCR", p);
