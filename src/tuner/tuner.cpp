@@ -138,10 +138,15 @@ void TTunerForm::ShowSettings() {
     showPages();
 }
 
+// Every page lays out what depends on the model (the logo slots, the screenshot area, the
+// indicator lists, the LED colour controls), whichever page a control lives on.
 void TTunerForm::SizeBarChange() {
-    TabTheme->layoutForModel();
-    TabScreen->layoutForModel();
-    TabGeneral->layoutForModel();
+    for (TTunerPage* page : pages())
+        page->layoutForModel();
+}
+
+QList<TTunerPage*> TTunerForm::pages() const {
+    return {TabProfiles, TabGeneral, TabScreen, TabTheme, TabButtons, TabBattery};
 }
 
 void TTunerForm::showPages() {

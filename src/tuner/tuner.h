@@ -14,6 +14,7 @@ class TModPage;
 class TProfilesPage;
 class TScreenPage;
 class TThemePage;
+class TTunerPage;
 
 class TTunerForm : public QWidget {
     Q_OBJECT
@@ -39,6 +40,7 @@ public:
     TBatteryPage* TabBattery = nullptr;
 
     bool shown() const { return m_shown; } // ShowSettings ran at least once
+    QList<TTunerPage*> pages() const;      // in page order
 
     // The CSV dialogs of the battery and TFR pages; empty when cancelled.
     QString openCsv(const QString& folder);
