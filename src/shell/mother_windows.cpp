@@ -137,8 +137,8 @@ QString TMotherForm::SaveSettingsDialog() {
 }
 
 void TMotherForm::MenuNewSettingsClick() {
+    FinishEditing();
     guarded([this] {
-        FinishEditing();
         Dialogs::warnings(this, LoadSettingsFile(DefaultSettingsFile()));
         auto* tuner = new TTunerForm();
         addChild(tuner, QStringLiteral("TunerForm"));
@@ -147,8 +147,8 @@ void TMotherForm::MenuNewSettingsClick() {
 }
 
 void TMotherForm::MenuLoadSsettingsClick() {
+    FinishEditing();
     guarded([this] {
-        FinishEditing();
         const QString file = OpenSettingsDialog();
         if (file.isEmpty() || !QFileInfo::exists(file))
             return;
@@ -160,8 +160,8 @@ void TMotherForm::MenuLoadSsettingsClick() {
 }
 
 void TMotherForm::MenuSaveSettingsClick() {
+    FinishEditing();
     guarded([this] {
-        FinishEditing();
         const QString file = SaveSettingsDialog();
         if (file.isEmpty())
             return;
