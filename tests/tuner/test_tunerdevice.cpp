@@ -1,21 +1,17 @@
 // The Tuner window against the virtual device: download shows the device's image, an edit
-// uploads as exactly one write, Read Resistance, the device question, and the timings.
+// uploads as exactly its writes, Read Resistance, the device question.
 
 #include "common/emulink.h"
 #include "monitor/monitordata.h"
-#include "settings/transfer.h"
 #include "tuner/tfrchart.h"
 #include "tunertest.h"
 
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineSeries>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
-
-#include <ctime>
 
 class TestTunerDevice : public QObject {
     Q_OBJECT
@@ -24,10 +20,8 @@ private slots:
     void cleanup();
     void downloadShowsTheDevicesImage();
     void editedFieldUploadsAsOneWrite();
-    void failedDownloadLeavesTheWindowAsItWas();
     void readResistance();
     void noDeviceAndCancel();
-    void timings();
 
 private:
     TProfilesPage* page() const { return m_form->TabProfiles; }
@@ -112,15 +106,6 @@ void TestTunerDevice::editedFieldUploadsAsOneWrite() {
     QCOMPARE(m_link->emu().value("PPAR[0]"), QByteArray("420,400,400,220"));
 }
 
-void TestTunerDevice::failedDownloadLeavesTheWindowAsItWas() {
-    TEmuFaults faults;
-    faults.errorFor = "PPAR[3]";
-    m_link->emu().setFaults(faults);
-    click(m_form->DownloadSettings);
-    QCOMPARE(Dialogs::shownMessages(), QStringList{"Error"});
-    QVERIFY(m_form->PageControl->isHidden() && !m_form->UploadSettings->isEnabled());
-}
-
 // A measurement becomes the shown profile's base; a failed one leaves the profile alone.
 void TestTunerDevice::readResistance() {
     QTest::mouseClick(m_form->DownloadSettings, Qt::LeftButton);
@@ -164,66 +149,6 @@ void TestTunerDevice::noDeviceAndCancel() {
     }
     QVERIFY(m_link->received().isEmpty());
     QCOMPARE(Settings, before);
-}
-
-// Prints the window's own share of a download (above the transfer itself) and the time
-// ShowSettings takes; the bounds only catch a gross slowdown.
-void TestTunerDevice::timings() {
-    QElapsedTimer timer;
-    timer.start();
-    QVERIFY(ReadDeviceSettings());
-    const double transferMs = double(timer.nsecsElapsed()) / 1e6;
-    // The click against the device's trace (same clock): the window's time before the first
-    // byte of the transfer and after the device's last answer.
-    const auto nowNs = [] {
-        timespec ts{};
-        clock_gettime(CLOCK_MONOTONIC, &ts);
-        return qint64(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
-    };
-    m_link->emu().clearTrace();
-    const qint64 clickNs = nowNs();
-    QTest::mouseClick(m_form->DownloadSettings, Qt::LeftButton);
-    QCoreApplication::processEvents(); // laid out and painted
-    const qint64 shownNs = nowNs();
-    QVERIFY(m_form->PageControl->isVisible());
-    const auto trace = m_link->emu().trace();
-    QVERIFY(!trace.isEmpty());
-    const double clickMs = double(shownNs - clickNs) / 1e6;
-    const double beforeMs = double(trace.first().nsecs - clickNs) / 1e6;
-    const double afterMs = double(shownNs - trace.last().nsecs) / 1e6;
-    // The window's own share of a click: the first ShowSettings of a new window, shown and
-    // painted, from the image just downloaded.
-    TTunerForm fresh;
-    fresh.resize(1100, 700);
-    fresh.show();
-    QCoreApplication::processEvents();
-    timer.restart();
-    fresh.ShowSettings();
-    QCoreApplication::processEvents();
-    const double firstMs = double(timer.nsecsElapsed()) / 1e6;
-    // Another profile and other values each time, so that every control really changes.
-    std::vector<double> runs, painted;
-    for (int i = 0; i < 9; ++i) {
-        Settings.curProfile = i % ProfileCount;
-        Settings.profile[std::size_t(i % ProfileCount)].mode = i % 3;
-        timer.restart();
-        m_form->ShowSettings();
-        const double own = double(timer.nsecsElapsed()) / 1e6;
-        QCoreApplication::processEvents();
-        runs.push_back(own);
-        painted.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
-    std::sort(runs.begin(), runs.end());
-    std::sort(painted.begin(), painted.end());
-    const double showMs = runs[runs.size() / 2];
-    const double paintMs = painted[painted.size() / 2];
-    qInfo("download alone %.1f ms (floor 1080 ms); click to pages shown %.1f ms, of which "
-          "%.1f ms before the first request and %.1f ms after the last answer (the last read's "
-          "10 ms pause included); first ShowSettings of a window, painted: %.1f ms; "
-          "ShowSettings median %.2f ms (%.2f ms with the repaint)",
-          transferMs, clickMs, beforeMs, afterMs, firstMs, showMs, paintMs);
-    QVERIFY(firstMs < 500);
-    QVERIFY(showMs < 500);
 }
 
 QTEST_MAIN(TestTunerDevice)
