@@ -3,10 +3,11 @@
 #include "cli/clierror.h"
 #include "cli/clioutput.h"
 #include "cli/commands.h"
-#include "cli/monitorcsv.h"
 #include "link/ComPort.h"
 #include "link/transport.h"
 #include "monitor/monitor.h"
+#include "monitor/monitorcsv.h"
+#include "monitor/monitorrows.h"
 #include "settings/safefile.h"
 #include "settings/settings.h"
 
@@ -85,13 +86,13 @@ int CmdMonitor(const TCliOptions& opt) {
             WaitGap();
         if (StopRequested())
             break;
-        const QString time = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
+        const qint64 time = QDateTime::currentMSecsSinceEpoch();
         // A failed poll's zeros are no measurement: the run ends without that row.
         if (!Poll(failure)) {
             failed = true;
             break;
         }
-        sink.Line(MonitorCsvRow(time, MonitorData, Settings));
+        sink.Line(MonitorCsvRow(CaptureMonitorSample(MonitorData, Settings, true, time)));
         ++rows;
     }
     // Rows already taken are kept also when the device is lost later on.

@@ -4,6 +4,8 @@
 #include "settings/models.h"
 #include "settings/settings.h"
 
+#include <QDateTime>
+
 #include <algorithm>
 
 namespace {
@@ -11,52 +13,56 @@ namespace {
 constexpr int MonitorProgressSteps = 12;
 constexpr int MaxCells = 3;
 
-// Reads `count` values; true when they were obtained (the link is still up). `values`
-// has at least `count` elements afterwards, 0 where nothing was obtained.
-bool Read(const QString& name, int count, TIntegers& values) {
+// Reads `count` values; true when they were obtained (the link is still up), which is
+// recorded in MonitorData.obtained under `bit`. `values` has at least `count` elements
+// afterwards, 0 where nothing was obtained.
+bool Read(const QString& name, TMonitorRead bit, int count, TIntegers& values) {
     ReadInts(name, count, values);
     if (values.size() < count)
         values.resize(count);
-    return !LinkLost;
+    if (LinkLost)
+        return false;
+    MonitorData.obtained |= bit;
+    return true;
 }
 
-bool Read(const char* name, int count, TIntegers& values) {
-    return Read(QString::fromLatin1(name), count, values);
+bool Read(const char* name, TMonitorRead bit, int count, TIntegers& values) {
+    return Read(QString::fromLatin1(name), bit, count, values);
 }
 
-void ReadBattery(const char* name, qint32 (&target)[4]) {
+void ReadBattery(const char* name, TMonitorRead bit, qint32 (&target)[4]) {
     const int count = std::clamp(ModInfo.numBatt, 0, MaxCells) + 1;
     TIntegers values;
-    Read(name, count, values);
+    Read(name, bit, count, values);
     for (int i = 0; i < 4; ++i)
         target[i] = i < count ? values[i] : 0;
 }
 
-void ReadArray(const char* name, qint32* target, int count) {
+void ReadArray(const char* name, TMonitorRead bit, qint32* target, int count) {
     TIntegers values;
-    Read(name, count, values);
+    Read(name, bit, count, values);
     std::copy_n(values.begin(), count, target);
 }
 
 void ReadModelAndEnergy() {
     TIntegers values;
-    if (Read("ID", 1, values)) {
+    if (Read("ID", ReadId, 1, values)) {
         Settings.ID = values[0];
         SelectModel(values[0]);
     }
-    if (Read("BNRG", 1, values))
+    if (Read("BNRG", ReadBnrg, 1, values))
         Settings.battRemNrg = values[0];
-    Read("LNRG", 1, values);
+    Read("LNRG", ReadLnrg, 1, values);
     MonitorData.lastEnergy = values[0];
 }
 
 void ReadMeasurements() {
-    ReadBattery("BVLT", MonitorData.battVolt);
-    ReadBattery("BPER", MonitorData.battLevel);
-    ReadArray("ATM", MonitorData.atm, 6);
-    ReadArray("LATM", MonitorData.lastAtm, 6);
+    ReadBattery("BVLT", ReadBvlt, MonitorData.battVolt);
+    ReadBattery("BPER", ReadBper, MonitorData.battLevel);
+    ReadArray("ATM", ReadAtm, MonitorData.atm, 6);
+    ReadArray("LATM", ReadLatm, MonitorData.lastAtm, 6);
     TIntegers values;
-    Read("TEMP", 3, values);
+    Read("TEMP", ReadTemp, 3, values);
     MonitorData.boardTemp = values[0];
     MonitorData.roomTemp = values[1];
     MonitorData.peakTemp = values[2];
@@ -64,24 +70,28 @@ void ReadMeasurements() {
 
 void ReadCounters() {
     TIntegers values;
-    if (Read("PUFF", 2, values)) {
+    if (Read("PUFF", ReadPuff, 2, values)) {
         Settings.cntPuffs = values[0];
         Settings.cntPTime = values[1];
     }
-    Read("AERR", 1, values);
+    Read("AERR", ReadAerr, 1, values);
     MonitorData.errors = values[0];
-    Read("PRT", 2, values);
+    Read("PRT", ReadPrt, 2, values);
     MonitorData.coldRes = values[0];
     MonitorData.coldTemp = values[1];
 }
 
 void ReadActiveProfile() {
     TIntegers values;
-    if (!Read("PROF", 1, values) || values[0] < 0 || values[0] >= ProfileCount)
+    if (!Read("PROF", ReadProf, 1, values))
         return;
+    if (values[0] < 0 || values[0] >= ProfileCount) {
+        MonitorData.obtained |= ReadPpar; // nothing lost: the shown profile stays as it was
+        return;
+    }
     const int index = values[0];
     Settings.curProfile = index;
-    if (!Read(QStringLiteral("PPAR[%1]").arg(index), 4, values))
+    if (!Read(QStringLiteral("PPAR[%1]").arg(index), ReadPpar, 4, values))
         return;
     TProfile& profile = Settings.profile[size_t(index)];
     profile.voltage = values[0];
@@ -94,6 +104,7 @@ void ReadActiveProfile() {
 
 bool ReadMonitorData() {
     TSequence sequence(MonitorProgressSteps);
+    MonitorData.obtained = 0;
     ReadModelAndEnergy();
     ReadMeasurements();
     ReadCounters();
@@ -128,6 +139,7 @@ void TMonitorPoller::tick() {
     }
     m_timer.stop();
     m_polling = true;
+    m_pollTime = QDateTime::currentMSecsSinceEpoch();
     bool ok = false;
     try {
         ok = ReadMonitorData();

@@ -9,7 +9,8 @@
 
 // One poll: 13 reads into MonitorData and a few live fields of Settings. True when every
 // value was read without a transport failure. Values not obtained are 0 in MonitorData;
-// Settings receives only values actually obtained. A "PROF" answer outside 0..7 is not
+// Settings receives only values actually obtained; MonitorData.obtained tells which reads
+// got their answer. A "PROF" answer outside 0..7 is not
 // stored and skips the "PPAR[%d]" read.
 bool ReadMonitorData();
 
@@ -30,6 +31,8 @@ public:
     bool polling() const { return m_polling; } // a poll is running right now
     int skippedTicks() const { return m_skipped; }
     void setInterval(int ms) { m_timer.setInterval(ms); }
+    // When the last poll started: milliseconds since the epoch (UTC); 0 before the first.
+    qint64 lastPollTime() const { return m_pollTime; }
 
 signals:
     // After every poll, also a failed one (its zeros are to be shown once).
@@ -44,4 +47,5 @@ private:
     bool m_active = false;
     bool m_polling = false;
     int m_skipped = 0;
+    qint64 m_pollTime = 0;
 };

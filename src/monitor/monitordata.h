@@ -18,6 +18,27 @@ struct TMonitorData {
     // 4 coil temperature (65535 = none), 5 firing time ms
     qint32 atm[6] = {};
     qint32 lastAtm[6] = {};
+    // TMonitorRead bits: the reads of the last poll that got their answer. A failed poll
+    // leaves the bits of the reads after the failure clear (their values are 0 or stale).
+    quint32 obtained = 0;
+};
+
+// The reads of one poll, in poll order.
+enum TMonitorRead : quint32 {
+    ReadId = 1u << 0,    // "ID"
+    ReadBnrg = 1u << 1,  // "BNRG"
+    ReadLnrg = 1u << 2,  // "LNRG"
+    ReadBvlt = 1u << 3,  // "BVLT"
+    ReadBper = 1u << 4,  // "BPER"
+    ReadAtm = 1u << 5,   // "ATM"
+    ReadLatm = 1u << 6,  // "LATM"
+    ReadTemp = 1u << 7,  // "TEMP"
+    ReadPuff = 1u << 8,  // "PUFF"
+    ReadAerr = 1u << 9,  // "AERR"
+    ReadPrt = 1u << 10,  // "PRT"
+    ReadProf = 1u << 11, // "PROF"
+    ReadPpar = 1u << 12, // "PPAR[%d]" (also set when a bad "PROF" answer skips it)
+    AllMonitorReads = (1u << 13) - 1
 };
 
 // Indices into atm and lastAtm.

@@ -1,0 +1,17 @@
+#include "monitor/monitorhistory.h"
+
+void TMonitorHistory::append(const TMonitorSample& sample) {
+    if (m_size == qsizetype(m_blocks.size()) * BlockSize)
+        m_blocks.push_back(std::make_unique<TMonitorSample[]>(size_t(BlockSize)));
+    m_blocks.back()[size_t(m_size % BlockSize)] = sample;
+    ++m_size;
+}
+
+void TMonitorHistory::clear() {
+    m_blocks.clear();
+    m_size = 0;
+}
+
+qsizetype TMonitorHistory::memoryBytes() const {
+    return qsizetype(m_blocks.size()) * BlockSize * qsizetype(sizeof(TMonitorSample));
+}
