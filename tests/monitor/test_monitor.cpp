@@ -144,6 +144,7 @@ void TestMonitor::profileOutOfRangeIsNotUsed() {
         link.emu().setFaults(faults);
         link.emu().clearTrace();
         QVERIFY(ReadMonitorData());
+        QCOMPARE(MonitorData.obtained, quint32(AllMonitorReads)); // nothing lost
         QCOMPARE(Reads(link).last(), QByteArray("PROF"));
         QCOMPARE(Settings.curProfile, 2);
         QVERIFY(Settings.profile == profiles);
@@ -171,6 +172,7 @@ void TestMonitor::deviceStopsMidPoll() {
     QVERIFY(link.emu().setValue("BNRG", "22222"));
     QVERIFY(link.emu().setValue("PUFF", "5,6"));
     QVERIFY(ReadMonitorData());
+    QCOMPARE(MonitorData.obtained, quint32(AllMonitorReads));
     QCOMPARE(Settings.cntPuffs, 5);
     Settings.curProfile = 4;
     Settings.profile[4].voltage = 333;
@@ -180,6 +182,7 @@ void TestMonitor::deviceStopsMidPoll() {
     link.emu().setFaults(faults);
     QVERIFY(!ReadMonitorData());
     QCOMPARE(PortBusy(), 0);
+    QCOMPARE(MonitorData.obtained, quint32(ReadId | ReadBnrg | ReadLnrg | ReadBvlt | ReadBper));
     QCOMPARE(Settings.battRemNrg, 11111); // read before the stop
     QVERIFY(MonitorData.battLevel[0] > 0);
     for (int i = 0; i < 6; ++i) // not obtained: shown as zeros
