@@ -166,7 +166,7 @@ void TMonitorChart::refreshCurves() {
     const qreal ratio = devicePixelRatioF();
     const QSize pixels = (QSizeF(size()) * ratio).toSize();
     if (m_curves.size() != pixels || m_curves.devicePixelRatio() != ratio) {
-        m_curves = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+        m_curves = QImage(pixels, QImage::Format_RGB32); // opaque: drawn onto the widget by copying
         m_curves.setDevicePixelRatio(ratio);
         m_curvesValid = false;
     }

@@ -95,6 +95,7 @@ TParametersBox::TParametersBox(QWidget* parent)
 }
 
 void TParametersBox::showSample(const TMonitorSample& sample) {
+    const QLocale locale;
     for (int i = 0; i < MonitorRowCount; ++i)
-        m_labels[size_t(i)]->setText(RowLabel(sample, i));
+        m_labels[size_t(i)]->setText(RowLabel(sample, i, locale));
 }
