@@ -2,20 +2,12 @@
 
 #include "monitor/monitorhistory.h"
 #include "monitor/monitorrows.h"
+#include "settings/safefile.h"
 
 #include <QDateTime>
-#include <QSaveFile>
 
 namespace {
-
 constexpr qsizetype ChunkBytes = 1 << 18;
-
-bool Fail(const QSaveFile& file, const QString& path, QString* error) {
-    if (error)
-        *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
-    return false;
-}
-
 } // namespace
 
 QStringList MonitorColumnNames() {
@@ -41,21 +33,18 @@ QString MonitorCsvRow(const TMonitorSample& sample) {
 }
 
 bool WriteMonitorCsv(const QString& path, const TMonitorHistory& history, QString* error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return Fail(file, path, error);
+    TSafeFile file(path);
     QByteArray chunk = (MonitorCsvHeader() + QLatin1Char('\n')).toUtf8();
-    const auto flush = [&] {
-        const bool written = file.write(chunk) == chunk.size();
-        chunk.clear();
-        return written;
-    };
-    for (qsizetype i = 0; i < history.size(); ++i) {
+    bool ok = file.Open();
+    for (qsizetype i = 0; ok && i < history.size(); ++i) {
         chunk += (MonitorCsvRow(history.at(i)) + QLatin1Char('\n')).toUtf8();
-        if (chunk.size() >= ChunkBytes && !flush())
-            return Fail(file, path, error); // the temporary file is dropped with `file`
+        if (chunk.size() >= ChunkBytes) {
+            ok = file.Write(chunk);
+            chunk.clear();
+        }
     }
-    if (!flush() || !file.commit())
-        return Fail(file, path, error);
-    return true;
+    ok = ok && file.Write(chunk) && file.Commit();
+    if (!ok && error)
+        *error = file.Error();
+    return ok; // a failed file is dropped with `file`, the old one stays
 }

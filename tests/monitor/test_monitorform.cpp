@@ -4,6 +4,7 @@
 
 #include "cli/clirunner.h"
 #include "common/emulink.h"
+#include "common/fullfs.h"
 #include "link/transport.h"
 #include "monitor/monitor.h"
 #include "monitor/monitorcsv.h"
@@ -437,33 +438,41 @@ void TestMonitorForm::savedCsvHasTheCliFormat() {
     QVERIFY(Dialogs::shownMessages().isEmpty());
 }
 
-// A file that cannot be written: the error is shown and nothing is left behind; saving
-// again over an existing file replaces it whole.
+// A file that cannot be written whole (the disk fills up half-way): the error is shown,
+// the old file stays as it was and no temporary file is left; a folder that is a file
+// likewise. Saving again with room replaces the old file.
 void TestMonitorForm::savingFailsWithoutDamage() {
     TMonitorForm form;
-    form.AddSample(Sample(87));
+    for (int i = 0; i < 200; ++i) // about 11 kB
+        form.AddSample(Sample(87));
     QTemporaryDir dir;
-    const QString blocked = dir.filePath("file");
-    QFile plain(blocked);
-    QVERIFY(plain.open(QIODevice::WriteOnly));
-    plain.write("old");
-    plain.close();
-    Dialogs::setNextFileName(blocked + "/session.csv"); // its folder is a file
-    Dialogs::setNextAnswer(QMessageBox::Ok);
-    form.SaveCsvClick();
-    QCOMPARE(Dialogs::shownMessages().size(), 1);
-    QVERIFY(Dialogs::shownMessages().at(0).startsWith("Cannot write " + blocked + "/session.csv"));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"file"});
-
     const QString path = dir.filePath("session.csv");
     QFile old(path);
     QVERIFY(old.open(QIODevice::WriteOnly));
-    old.write(QByteArray(100000, 'x'));
+    old.write("old session\n");
     old.close();
+    {
+        const TFileSizeLimit limit(4096);
+        Dialogs::setNextFileName(path);
+        Dialogs::setNextAnswer(QMessageBox::Ok);
+        form.SaveCsvClick();
+    }
+    QCOMPARE(Dialogs::shownMessages().size(), 1);
+    QVERIFY2(Dialogs::shownMessages().at(0).startsWith("Cannot write " + path),
+             qPrintable(Dialogs::shownMessages().at(0)));
+    QCOMPARE(FileLines(path), QStringList{"old session"});
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"session.csv"});
+
+    Dialogs::setNextFileName(path + "/inside.csv"); // its folder is a file
+    Dialogs::setNextAnswer(QMessageBox::Ok);
+    form.SaveCsvClick();
+    QCOMPARE(Dialogs::shownMessages().size(), 2);
+    QCOMPARE(FileLines(path), QStringList{"old session"});
+
     Dialogs::setNextFileName(path);
     form.SaveCsvClick();
-    QCOMPARE(FileLines(path).size(), 2);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), (QStringList{"file", "session.csv"}));
+    QCOMPARE(FileLines(path).size(), 201);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"session.csv"});
 }
 
 QTEST_MAIN(TestMonitorForm)
