@@ -111,10 +111,29 @@ std::optional<qint32> Raw(const TMonitorSample& sample, int row) {
     return raw;
 }
 
+// raw / divisor written exactly with `decimals` decimals when the divisor is 10^decimals
+// (every row of the table): the digits of raw with the separator put in.
+QString Decimal(qint32 raw, int decimals, const QString& point) {
+    const qint64 magnitude = raw < 0 ? -qint64(raw) : qint64(raw);
+    QString digits = QString::number(magnitude).rightJustified(decimals + 1, QLatin1Char('0'));
+    if (decimals > 0)
+        digits.insert(digits.size() - decimals, point);
+    return raw < 0 ? QLatin1Char('-') + digits : digits;
+}
+
+bool PowerOfTen(int divisor, int decimals) {
+    int p = 1;
+    for (int i = 0; i < decimals; ++i)
+        p *= 10;
+    return p == divisor;
+}
+
 // The number as the label writes it, with the locale's decimal separator.
 QString Number(const TMonitorRow& row, qint32 raw, const QLocale& locale) {
     switch (row.kind) {
     case TValueKind::Real:
+        if (PowerOfTen(row.divisor, row.decimals))
+            return Decimal(raw, row.decimals, locale.decimalPoint());
         return FormatFixed(Value(row, raw), row.decimals, locale);
     case TValueKind::Unsigned:
         return QString::number(quint32(raw));

@@ -134,7 +134,8 @@ void TestMonitorRows::rows() {
     QCOMPARE(RowMarkText(i, *point, QLocale::c()), mark);
 }
 
-// While firing the live values have their points; the German mark has a comma.
+// While firing the live values have their points; the German mark has a comma; a
+// negative value keeps its sign below 1.
 void TestMonitorRows::firingValues() {
     TMonitorData m;
     TSettings s;
@@ -144,7 +145,10 @@ void TestMonitorRows::firingValues() {
     m.atm[AtmPower] = 551;
     m.atm[AtmTemperature] = 0; // a cold coil in TC mode is a value, not missing
     m.atm[AtmTime] = 1;
+    m.lastAtm[AtmCurrent] = -5;
     const TMonitorSample sample = CaptureMonitorSample(m, s, true, 0);
+    QCOMPARE(RowLabel(sample, RowOf("Last Current"), QLocale(QLocale::German)), QString("-0,05 A"));
+    QCOMPARE(RowCsvCell(sample, RowOf("Last Current")), QString("-0.05"));
     const QLocale c = QLocale::c();
     QCOMPARE(RowLabel(sample, RowOf("Voltage"), c), QString("4.20 V"));
     QCOMPARE(RowLabel(sample, RowOf("Current"), c), QString("13.12 A"));
