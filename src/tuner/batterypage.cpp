@@ -4,7 +4,6 @@
 #include "settings/batterypresets.h"
 #include "settings/codetables.h"
 #include "settings/curvecsv.h"
-#include "settings/safefile.h"
 #include "shell/application.h"
 #include "shell/dialogs.h"
 #include "shell/paths.h"
@@ -14,8 +13,6 @@
 #include "tuner/v2pchart.h"
 
 #include <QComboBox>
-#include <QFile>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -39,8 +36,6 @@ const TFieldBinding BatteryFields[] = {
 };
 const TCodeBinding BatteryCodes[] = {
     {"BattProfile", [](TSettings& s, int, int) -> qint32& { return s.battProfile; }}};
-
-constexpr qint64 CsvSizeLimit = 1 << 20; // a battery curve file is a few hundred bytes
 
 QPushButton* Button(const char* name, const QString& caption, QWidget* parent) {
     auto* button = new QPushButton(caption, parent);
@@ -153,17 +148,10 @@ void TBatteryPage::ChartV2PMouseUp() {
 
 void TBatteryPage::BitBtn1Click() {
     Guarded(this, [this] {
-        const QString name = form()->openCsv(DataPath(QStringLiteral("Profiles/Battery")));
-        if (name.isEmpty() || !QFileInfo(name).isFile())
+        const auto content = form()->readCsv(DataPath(QStringLiteral("Profiles/Battery")));
+        if (!content)
             return;
-        QFile file(name);
-        if (!file.open(QIODevice::ReadOnly)) {
-            Dialogs::error(this,
-                           QStringLiteral("Cannot read %1: %2").arg(name, file.errorString()));
-            return;
-        }
-        const auto table =
-            file.size() <= CsvSizeLimit ? ParseBatteryCsv(file.readAll()) : std::nullopt;
+        const auto table = ParseBatteryCsv(*content);
         if (!table) {
             Dialogs::error(this, QStringLiteral("Invalid CSV file!"));
             return;
@@ -175,15 +163,8 @@ void TBatteryPage::BitBtn1Click() {
 
 void TBatteryPage::BitBtn2Click() {
     Guarded(this, [this] {
-        const QString name = form()->saveCsv(DataPath(QStringLiteral("Profiles/Battery")));
-        if (name.isEmpty())
-            return;
-        QString error;
-        if (!WriteFileSafely(name, FormatBatteryCsv(Settings.v2p), &error)) {
-            Dialogs::error(this, error);
-            return;
-        }
-        Dialogs::information(this, QStringLiteral("Done"));
+        form()->writeCsv(DataPath(QStringLiteral("Profiles/Battery")),
+                         FormatBatteryCsv(Settings.v2p));
     });
 }
 

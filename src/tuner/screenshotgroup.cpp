@@ -69,17 +69,7 @@ TScreenshotGroup::TScreenshotGroup(QWidget* parent)
     Screenshot = new TPixelView(this);
     Screenshot->setObjectName(QStringLiteral("Screenshot"));
     Screenshot->setAccessibleName(QStringLiteral("Screenshot"));
-    ScrPanel = new QFrame(this);
-    ScrPanel->setObjectName(QStringLiteral("ScrPanel"));
-    ScrPanel->setFrameStyle(QFrame::Box | QFrame::Plain);
-    QPalette palette = ScrPanel->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    palette.setColor(QPalette::WindowText, Qt::darkGray); // the frame
-    ScrPanel->setPalette(palette);
-    ScrPanel->setAutoFillBackground(true);
-    auto* panel = new QHBoxLayout(ScrPanel);
-    panel->setContentsMargins(1, 1, 1, 1);
-    panel->addWidget(Screenshot, 0, Qt::AlignCenter);
+    ScrPanel = PicturePanel(QStringLiteral("ScrPanel"), Screenshot, this);
 
     auto* strip = new QHBoxLayout();
     strip->addWidget(TakeScreenshot);

@@ -1,15 +1,12 @@
 #include "tuner/tfrchart.h"
 
 #include "settings/numbers.h"
-#include "settings/safefile.h"
 #include "shell/application.h"
 #include "shell/dialogs.h"
 #include "shell/paths.h"
 #include "tuner/tuner.h"
 
 #include <QChart>
-#include <QFile>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLineSeries>
@@ -200,16 +197,10 @@ void TTfrEditor::ChartTFRMouseUp(const TTfrCurve& curve) {
 // The whole file is checked before anything is stored: a bad file changes nothing.
 void TTfrEditor::BitBtn4Click() {
     Guarded(this, [this] {
-        const QString path = m_form->openCsv(TfrFolder());
-        if (path.isEmpty() || !QFileInfo::exists(path))
+        const auto content = m_form->readCsv(TfrFolder());
+        if (!content)
             return;
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            Dialogs::error(this,
-                           QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
-            return;
-        }
-        const auto curve = ParseTfrCsv(file.readAll());
+        const auto curve = ParseTfrCsv(*content);
         if (!curve) {
             Dialogs::error(this, QStringLiteral("Invalid CSV file!"));
             return;
@@ -220,17 +211,7 @@ void TTfrEditor::BitBtn4Click() {
 }
 
 void TTfrEditor::BitBtn5Click() {
-    Guarded(this, [this] {
-        const QString path = m_form->saveCsv(TfrFolder());
-        if (path.isEmpty())
-            return;
-        QString error;
-        if (!WriteFileSafely(path, FormatTfrCsv(m_curve()), &error)) {
-            Dialogs::error(this, error);
-            return;
-        }
-        Dialogs::information(this, QStringLiteral("Done"));
-    });
+    Guarded(this, [this] { m_form->writeCsv(TfrFolder(), FormatTfrCsv(m_curve())); });
 }
 
 void TTfrEditor::BitBtn6Click() {

@@ -58,22 +58,6 @@ QPushButton* Button(const QString& name, const QString& caption, int width, QWid
     return button;
 }
 
-// A white panel with a flat frame, the picture centred inside.
-QFrame* PicturePanel(const QString& name, QWidget* picture, QWidget* parent) {
-    auto* panel = new QFrame(parent);
-    panel->setObjectName(name);
-    panel->setFrameStyle(QFrame::Box | QFrame::Plain);
-    QPalette palette = panel->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    palette.setColor(QPalette::WindowText, Qt::darkGray); // the frame
-    panel->setPalette(palette);
-    panel->setAutoFillBackground(true);
-    auto* layout = new QHBoxLayout(panel);
-    layout->setContentsMargins(1, 1, 1, 1);
-    layout->addWidget(picture, 0, Qt::AlignCenter);
-    return panel;
-}
-
 } // namespace
 
 TThemePage::TThemePage(TTunerForm* form) : TTunerPage(form) {

@@ -2,6 +2,7 @@
 
 #include "settings/actions.h"
 #include "settings/models.h"
+#include "settings/safefile.h"
 #include "settings/settingsfile.h"
 #include "settings/transfer.h"
 #include "shell/application.h"
@@ -18,6 +19,7 @@
 #include "tuner/themepage.h"
 
 #include <QAction>
+#include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -27,6 +29,7 @@
 namespace {
 const QString kCsvFilter = QStringLiteral("All (*);;CSV File (*.csv)");
 const QString kCsvChoice = QStringLiteral("CSV File (*.csv)");
+constexpr qint64 kCsvSizeLimit = 1 << 20; // a curve file is a few hundred bytes
 
 QPushButton* commandButton(const QString& name, const QString& caption, QWidget* parent) {
     auto* button = new QPushButton(caption, parent);
@@ -231,11 +234,29 @@ void TTunerForm::LoadSettingsClick() {
     });
 }
 
-QString TTunerForm::openCsv(const QString& folder) {
-    return Dialogs::openFileName(this, QStringLiteral("Load .CSV"), folder, kCsvFilter, kCsvChoice);
+std::optional<QByteArray> TTunerForm::readCsv(const QString& folder) {
+    const QString name =
+        Dialogs::openFileName(this, QStringLiteral("Load .CSV"), folder, kCsvFilter, kCsvChoice);
+    if (name.isEmpty() || !QFileInfo(name).isFile())
+        return std::nullopt;
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly)) {
+        Dialogs::error(this, QStringLiteral("Cannot read %1: %2").arg(name, file.errorString()));
+        return std::nullopt;
+    }
+    return file.size() <= kCsvSizeLimit ? file.readAll() : QByteArray();
 }
 
-QString TTunerForm::saveCsv(const QString& folder) {
-    return Dialogs::saveFileName(this, QStringLiteral("Save .CSV"), folder, kCsvFilter, kCsvChoice,
-                                 nullptr, QStringLiteral("csv"));
+void TTunerForm::writeCsv(const QString& folder, const QByteArray& content) {
+    const QString name =
+        Dialogs::saveFileName(this, QStringLiteral("Save .CSV"), folder, kCsvFilter, kCsvChoice,
+                              nullptr, QStringLiteral("csv"));
+    if (name.isEmpty())
+        return;
+    QString error;
+    if (!WriteFileSafely(name, content, &error)) {
+        Dialogs::error(this, error);
+        return;
+    }
+    Dialogs::information(this, QStringLiteral("Done"));
 }

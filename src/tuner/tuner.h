@@ -4,7 +4,10 @@
 // one Settings; several Tuner windows may be open, each showing the image as of its own
 // last refresh.
 
+#include <QByteArray>
 #include <QWidget>
+
+#include <optional>
 
 class QPushButton;
 class QTabWidget;
@@ -42,9 +45,13 @@ public:
     bool shown() const { return m_shown; } // ShowSettings ran at least once
     QList<TTunerPage*> pages() const;      // in page order
 
-    // The CSV dialogs of the battery and TFR pages; empty when cancelled.
-    QString openCsv(const QString& folder);
-    QString saveCsv(const QString& folder);
+    // "Load .CSV" of the battery and TFR curves: the open dialog in folder and the chosen
+    // file read whole. Nothing when the user cancels or the file can't be read (then the
+    // reason is shown); a file too big to be a curve reads as empty, which no curve accepts.
+    std::optional<QByteArray> readCsv(const QString& folder);
+    // "Save .CSV": the save dialog in folder, content written safely, then "Done" or the
+    // error (the old file is kept).
+    void writeCsv(const QString& folder, const QByteArray& content);
 
 public slots:
     void DownloadSettingsClick();

@@ -4,6 +4,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QFrame>
+#include <QHBoxLayout>
 #include <QPainter>
 
 TPixelView::TPixelView(QWidget* parent) : QWidget(parent) {
@@ -65,4 +67,19 @@ QString SavePictureName(QWidget* parent, const QString& caption, const QString& 
                                        .arg(QFileInfo(name).fileName())))
         return {};
     return name;
+}
+
+QFrame* PicturePanel(const QString& name, QWidget* picture, QWidget* parent) {
+    auto* panel = new QFrame(parent);
+    panel->setObjectName(name);
+    panel->setFrameStyle(QFrame::Box | QFrame::Plain);
+    QPalette palette = panel->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    palette.setColor(QPalette::WindowText, Qt::darkGray); // the frame
+    panel->setPalette(palette);
+    panel->setAutoFillBackground(true);
+    auto* layout = new QHBoxLayout(panel);
+    layout->setContentsMargins(1, 1, 1, 1);
+    layout->addWidget(picture, 0, Qt::AlignCenter);
+    return panel;
 }

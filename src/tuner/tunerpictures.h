@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QWidget>
 
+class QFrame;
+
 // A display picture shown enlarged: each display pixel a zoom x zoom square, painted without
 // smoothing straight from the 1:1 picture, so it stays sharp at any screen scaling and
 // nothing enlarged is kept in memory.
@@ -30,6 +32,9 @@ private:
     QSize m_size;
     int m_zoom = 1;
 };
+
+// A white panel with a flat frame holding `picture` centred.
+QFrame* PicturePanel(const QString& name, QWidget* picture, QWidget* parent);
 
 // The picture open dialog in `folder`, "All" preselected; empty when cancelled or when the
 // file does not exist.
