@@ -71,9 +71,13 @@ TMotherForm::TMotherForm(const TMotherOptions& options, QWidget* parent)
     createStatusBar();
     AboutForm = new TAboutForm(this);
 
+    // The designed size, but never more than the screen offers (a small screen at 200 %).
     const int client = 720 + menuBar()->sizeHint().height();
-    resize(1016, client);
-    setMinimumSize(1016, client);
+    QSize size(1016, client);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableGeometry().size());
+    resize(size);
+    setMinimumSize(size);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 

@@ -8,6 +8,7 @@
 #include "shell/application.h"
 #include "shell/dialogs.h"
 #include "tuner/binding.h"
+#include "tuner/pagekit.h"
 #include "tuner/profileclipboard.h"
 #include "tuner/tfrchart.h"
 
@@ -135,7 +136,7 @@ QString LinkSafeName(const QString& text) {
 }
 
 TProfilesPage::TProfilesPage(TTunerForm* form) : TTunerPage(form) {
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = new QVBoxLayout(ScrolledContent(this)); // scrolls rather than squashes
     layout->addWidget(createHeader());
     TabControl = new QTabBar(this);
     TabControl->setObjectName(QStringLiteral("TabControl"));

@@ -164,7 +164,7 @@ TTfrEditor::TTfrEditor(TTunerForm* form, std::function<TTfrCurve&()> curve, QWid
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     ChartTFR = new TTfrChartView(this);
-    ChartTFR->setMinimumHeight(180);
+    ChartTFR->setMinimumHeight(280); // room for every axis label; the page scrolls
     layout->addWidget(ChartTFR, 1);
     m_buttons = new QHBoxLayout();
     const struct {
