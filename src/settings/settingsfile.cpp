@@ -131,8 +131,11 @@ QStringList LoadSettingsFile(const QString& fileName, TSettings& target, TFileUs
     TXMLSettings store(fileName); // the destructor writes the file back, also after an error
     if (use == TFileUse::ReadOnly)
         store.Discard();
+    // Read into a copy: a bad value stops the load with the image exactly as it was, so a
+    // half-loaded image can never be shown as the old one and uploaded as a mixture.
+    TSettings image = target;
     const TSettings defaults = DefaultSettings();
-    const TKeyList list(target, defaults);
+    const TKeyList list(image, defaults);
     QStringList notes;
     for (const TKeyRef& k : list.keys()) {
         if (!k.text) {
@@ -145,5 +148,6 @@ QStringList LoadSettingsFile(const QString& fileName, TSettings& target, TFileUs
             notes.append(QStringLiteral("%1: control characters removed from %2.%3")
                              .arg(QDir::toNativeSeparators(fileName), k.section, k.key));
     }
+    target = image;
     return notes;
 }

@@ -1,8 +1,8 @@
 #pragma once
 // Settings files: the settings image as sections and keys of an XML store (XMLSettings.h).
-// Both functions raise EXMLSettingsError: on a file that isn't well-formed XML (before any
-// field changes), on an integer key that isn't an integer (loading stops there: the fields
-// read before hold the file's values, the later ones keep theirs), and on a write error.
+// Both functions raise EXMLSettingsError: on a file that isn't well-formed XML, on an
+// integer key that isn't an integer, and on a write error. A load that raises leaves the
+// image exactly as it was.
 
 #include "settings/settings.h"
 

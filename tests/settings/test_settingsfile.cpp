@@ -224,12 +224,14 @@ private slots:
         QVERIFY(ReadAll(path).contains("<Mine>"));
     }
 
-    void badIntegerStopsTheLoadPartWay_data() {
+    void badIntegerChangesNothing_data() {
         QTest::addColumn<QByteArray>("value");
         QTest::newRow("12a") << QByteArray("12a");
         QTest::newRow("empty") << QByteArray("");
     }
-    void badIntegerStopsTheLoadPartWay() {
+    // A bad value late in the file stops the load with the image as it was: no mixture of
+    // file and old values can reach an upload.
+    void badIntegerChangesNothing() {
         QFETCH(QByteArray, value);
         const QString path = m_dir.filePath("bad.xml");
         WriteAll(path, "<Root><Settings ID=\"3\" flags=\"7\"/><Profile2 name=\"TWO\" voltage=\"" +
@@ -240,16 +242,7 @@ private slots:
                  QString("%1, section \"Profile2\", key \"voltage\": '%2' is not a valid "
                          "integer value")
                      .arg(path, QString(value)));
-        QCOMPARE(Settings.ID, 3);
-        QCOMPARE(Settings.flags, 7);
-        QCOMPARE(Settings.pidRegD, 0); // default, read before
-        QCOMPARE(Settings.profile[0], DefaultSettings().profile[0]);
-        QCOMPARE(Settings.profile[1].name, QString("TWO"));
-        QCOMPARE(Settings.profile[1].flags, 0);
-        QCOMPARE(Settings.profile[1].voltage, before.profile[1].voltage); // the failing key
-        QCOMPARE(Settings.profile[1].powerVW, before.profile[1].powerVW);
-        QCOMPARE(Settings.profile[2], before.profile[2]);
-        QVERIFY(Settings.v2p == before.v2p);
+        QVERIFY(Settings == before);
     }
 
     void malformedFileChangesNothing() {
