@@ -252,10 +252,6 @@ bool IsControlCharacter(QChar c) {
     return u < 32 || (u >= 127 && u < 160);
 }
 
-bool HoldsControlCharacter(const QString& text) {
-    return std::any_of(text.begin(), text.end(), IsControlCharacter);
-}
-
 QString WithoutControlCharacters(const QString& text) {
     QString clean;
     clean.reserve(text.size());
@@ -265,8 +261,13 @@ QString WithoutControlCharacters(const QString& text) {
     return clean;
 }
 
+// A read trims the whole answer line, so a value keeps its leading blanks and loses only
+// the trailing ones; the comparison must see the value the same way.
 QString AsReadBack(const QString& text) {
-    return trimmed(toAnsi(text));
+    QByteArray carried = toAnsi(text);
+    while (!carried.isEmpty() && quint8(carried.back()) <= 32)
+        carried.chop(1);
+    return QString::fromLatin1(carried);
 }
 
 bool GetParam(const QString& name, QString& value) {

@@ -44,10 +44,9 @@ void Pause(int ms);
 // Requests never carry a control character (codes 0 to 31 and 127 to 159): a CR or LF in a
 // value would end the line early and make the device run the rest as a command of its own.
 bool IsControlCharacter(QChar c);
-bool HoldsControlCharacter(const QString& text);
 QString WithoutControlCharacters(const QString& text);
 // Text as a read gives it back after a write: what the link carries (8-bit Latin-1, "?" for
-// what that lacks), trimmed of codes 32 and below at both ends as every answer line is.
+// what that lacks), without the trailing codes 32 and below that the answer line loses.
 QString AsReadBack(const QString& text);
 
 void FlushPort();

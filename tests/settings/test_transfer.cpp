@@ -333,9 +333,11 @@ private slots:
         QCOMPARE(Settings.profile[1].name, QString());
         Settings.profile[0].name = QString::fromUtf8("\xc3\xa9\xe2\x82\xac"); // e acute, euro
         Settings.profile[1].name = "TWO";
+        Settings.profile[2].name = " A B"; // a read keeps leading blanks, loses trailing ones
         link.emu().clearTrace();
         QVERIFY(WriteDeviceSettings());
-        QCOMPARE(link.writes(), (QList<QByteArray>{"PNAM[0]=\xe9?", "PNAM[1]=TWO"}));
+        QCOMPARE(link.writes(),
+                 (QList<QByteArray>{"PNAM[0]=\xe9?", "PNAM[1]=TWO", "PNAM[2]= A B"}));
         link.emu().clearTrace();
         QVERIFY(WriteDeviceSettings());
         QVERIFY(link.writes().isEmpty());
