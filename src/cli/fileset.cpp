@@ -321,6 +321,14 @@ void ReplaceOneByOne(const QString& target, const QList<TOutputFile>& files) {
     SyncFolder(target);
 }
 
+// True when this process works inside the folder: swapping it would leave the process (and
+// the shell that started it) in a folder that is gone.
+bool WorkingInside(const QString& target) {
+    const QString here = QDir::current().canonicalPath();
+    const QString folder = QFileInfo(target).canonicalFilePath();
+    return here == folder || here.startsWith(folder + QLatin1Char('/'));
+}
+
 } // namespace
 
 void WriteOutputFile(const QString& path, const QByteArray& content) {
@@ -332,7 +340,7 @@ void WriteOutputFile(const QString& path, const QByteArray& content) {
 }
 
 void ReplaceFileSet(const QString& folder, const QList<TOutputFile>& files) {
-    const QFileInfo info(folder);
+    const QFileInfo info(QDir::cleanPath(folder)); // "out/" names the folder "out"
     // A link to a folder stays a link: the folder it points to is the one replaced.
     const QString target =
         info.isSymLink() && info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
@@ -342,6 +350,6 @@ void ReplaceFileSet(const QString& folder, const QList<TOutputFile>& files) {
     }
     if (!QFileInfo(target).isDir())
         CannotWrite(folder, QStringLiteral("it is not a folder"));
-    if (SwapFolder(target, files) == TSwap::NotPossible)
+    if (WorkingInside(target) || SwapFolder(target, files) == TSwap::NotPossible)
         ReplaceOneByOne(target, files);
 }

@@ -6,10 +6,10 @@
 // are swapped in one step (renameat2 RENAME_EXCHANGE). A crash leaves the old set or the
 // new one, never a mixture, and the folder's other files as they were. Where the swap
 // can't be done (a subfolder in the folder, another owner, a file system without the
-// exchange) the files are replaced one by one after all were written: a failure still
-// changes nothing, but a crash between those renames can leave a mixture.
-// Every failure throws ECliError(ExitUsage) with "Cannot write <path>: <reason>", and the
-// old files stay as they were.
+// exchange, or this process working inside the folder) the files are replaced one by one
+// after all were written: a failure while writing changes nothing, but a failed rename or
+// a crash between those renames can leave a mixture.
+// Every failure throws ECliError(ExitUsage) with "Cannot write <path>: <reason>".
 
 #include <QByteArray>
 #include <QList>

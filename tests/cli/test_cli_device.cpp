@@ -194,6 +194,20 @@ void TestCliDevice::logosDownloadSwapsTheWholeSet() {
     QVERIFY(ReadAll(out + "/screens.csv")
                 .startsWith("logo,screen,name\nlogo1.png,36,\n"
                             "logo2.png,-1,\nlogo3.png,1,Welcome\n"));
+    // Named with a trailing slash, and from inside the folder: nothing is left beside the
+    // folder, and a process working in it keeps its folder (it is not swapped away).
+    const TRun slash = RunCliOn(emu, {"logos", "download", out + "/"});
+    QVERIFY2(slash.code == 0, qPrintable(QString(slash.err).replace(QChar(10), QChar(32))));
+    QCOMPARE(FolderEntries(parent.path()), QStringList{"logos"});
+    const quint64 before = Inode(out);
+    const TRun inside =
+        RunProgram(BuiltProgram("devedazi-cli"), {"--port", emu.pty(), "logos", "download", "."},
+                   {}, 60000, [&](QProcess& p) { p.setWorkingDirectory(out); });
+    QCOMPARE(inside.code, 0);
+    QCOMPARE(Inode(out), before);
+    QCOMPARE(FolderEntries(parent.path()), QStringList{"logos"});
+    QVERIFY(FolderEntries(out).contains("notes.txt"));
+
     QFile::remove(out + "/logo3.bmp");
     QCOMPARE(RunCliOn(emu, {"logos", "upload", out}).code, 0);
     QCOMPARE(emu.state().value("LSCR"), QString("36,-1,1,0,0,0,0,0"));
