@@ -298,10 +298,12 @@ void TProfilesPage::bindFields() {
     ProfileName->setValidator(
         new TTypingValidator(ProfileName, kNameLength, NameCharAllowed, NameChar));
     ProfilePrehValue->setValidator(new TTypingValidator(ProfilePrehValue, kPrehValueLength, {}));
-    // Upper-casing while typing resets the field's modified flag, so the name is compared
-    // with the stored one instead.
+    // Upper-casing while typing resets the field's modified flag, so typing is noted on
+    // its own (comparing with the stored name would write this window's old name over a
+    // newer one from another window).
+    connect(ProfileName, &QLineEdit::textEdited, this, [this] { m_nameEdited = true; });
     connect(ProfileName, &QLineEdit::editingFinished, this, [this] {
-        if (ProfileName->text() != profile().name)
+        if (m_nameEdited)
             ProfileNameExit();
     });
     connect(ProfilePrehValue, &QLineEdit::editingFinished, this, [this] {
@@ -379,7 +381,7 @@ void TProfilesPage::TabControlChange() {
 }
 
 void TProfilesPage::commitPendingEdits() {
-    if (ProfileName->text() != profile().name)
+    if (m_nameEdited)
         ProfileNameExit();
     const auto edits = findChildren<QLineEdit*>();
     for (QLineEdit* edit : edits) {
@@ -396,6 +398,7 @@ void TProfilesPage::refreshProfile() {
     const TProfile& p = profile();
     ProfileName->setText(p.name);
     ProfileName->setModified(false);
+    m_nameEdited = false;
     CodeToList(p.mode, ProfileMode);
     ProfileModeChange(); // enabled states and the preheat box
     m_binder->refresh(); // the value fields and the four other check boxes
@@ -417,6 +420,7 @@ void TProfilesPage::ProfileNameExit() {
     profile().name = LinkSafeName(ProfileName->text());
     ProfileName->setText(profile().name);
     ProfileName->setModified(false);
+    m_nameEdited = false;
 }
 
 void TProfilesPage::ProfilePrehValueExit() {

@@ -94,4 +94,5 @@ private:
 
     TBinder* m_binder = nullptr;
     int m_shown = 0;
+    bool m_nameEdited = false; // the name was typed in since the last refresh
 };

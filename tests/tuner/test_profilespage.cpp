@@ -168,6 +168,23 @@ void TestProfilesPage::tabSwitchCommitsIntoTheShownProfile() {
     QCOMPARE(Settings.profile[2].voltage, 420);
     QCOMPARE(voltage->text(), Local("4.20"));
     QCOMPARE(Settings.curProfile, 0);
+
+    // A window that only shows an older image writes nothing back when its tabs change:
+    // another window's newer name and base resistance stay.
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(0).center());
+    auto other = std::make_unique<TTunerForm>();
+    other->ShowSettings();
+    other->show();
+    Enter(other->TabProfiles->ProfileName, "coil");
+    Enter(other->TabProfiles->ProfileLockRes, "1.5");
+    QCOMPARE(Settings.profile[0].name, QString("COIL"));
+    QCOMPARE(Settings.profile[0].lockRes, 1500);
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    page()->ProfileName->setFocus();
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+    QCOMPARE(Settings.profile[0].name, QString("COIL"));
+    QCOMPARE(Settings.profile[0].lockRes, 1500);
 }
 
 void TestProfilesPage::modeAndPreheatRules() {
