@@ -58,7 +58,16 @@ int partValue(const QString& part) {
 
 } // namespace
 
+namespace {
+quint64 s_selections = 0;
+}
+
+quint64 ModelSelections() {
+    return s_selections;
+}
+
 void SelectModel(qint32 id) {
+    ++s_selections;
     ModInfo.ID = id;
     if (id < 0 || id >= qint32(kModels.size()))
         return;

@@ -20,6 +20,9 @@ struct TMod {
 extern TMod ModInfo;
 
 void SelectModel(qint32 id);
+// How many times a model was selected since start: a change tells that the connected
+// device's "ID" was read since an earlier look.
+quint64 ModelSelections();
 // The known models with a device behind them (IDs 1..5), in ID order.
 QList<TMod> KnownModels();
 // The folder name of a model's files (firmware, backups): "Dozore_213" ... "Dozore_Duo3";

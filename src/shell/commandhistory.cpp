@@ -25,7 +25,8 @@ void TCommandHistory::load(const QString& fileName) {
     if (!QFileInfo::exists(fileName))
         return; // nothing kept yet (and no file made just by looking)
     try {
-        const TXMLSettings store(fileName);
+        TXMLSettings store(fileName);
+        store.Discard(); // only read: the file stays as it is
         const qint32 count = qBound(0, store.ReadInteger(kSection, "Count", 0), MaxEntries);
         for (qint32 n = 1; n <= count; ++n) {
             const QString line = clean(store.ReadString(kSection, Key(n), QString()));

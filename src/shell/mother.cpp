@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMdiArea>
@@ -156,13 +157,15 @@ void TMotherForm::createToolBar() {
     connect(BitBtn3, &QPushButton::clicked, this, &TMotherForm::BitBtn3Click);
     connect(BitBtn4, &QPushButton::clicked, this, &TMotherForm::BitBtn4Click);
     connect(ComPorts, &QComboBox::activated, this, &TMotherForm::ComPortsSelect);
-    connect(ComPorts, &QComboBox::editTextChanged, this, [this](const QString& text) {
-        // "Demo" lasts for the session; an emptied box (also while the list is rebuilt) is
-        // no choice.
-        if (!text.trimmed().isEmpty() &&
-            text.trimmed().compare(DemoChoice(), Qt::CaseInsensitive) != 0)
-            m_savedChoice = text.trimmed();
-    });
+}
+
+// The box's text, unless that is empty or "Demo" (which lasts for the session only): then
+// the last real choice, loaded or picked.
+QString TMotherForm::savedChoice() const {
+    const QString text = ComPorts->currentText().trimmed();
+    if (text.isEmpty() || text.compare(DemoChoice(), Qt::CaseInsensitive) == 0)
+        return m_lastRealChoice;
+    return text;
 }
 
 void TMotherForm::createWorkspace() {
@@ -202,10 +205,7 @@ void TMotherForm::createStatusBar() {
     auto* timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, &TMotherForm::showConnection);
     timer->start(500);
-    connect(&::ProgressBar(), &TProgress::changed, this, [this] {
-        m_modelRead = ComPort->Active();
-        showConnection();
-    });
+    connect(&::ProgressBar(), &TProgress::changed, this, &TMotherForm::showConnection);
 }
 
 QString TMotherForm::connectionText() const {
@@ -217,7 +217,7 @@ QString TMotherForm::connectionText() const {
     if (!ComPort->Active())
         return QStringLiteral("No device");
     QString text = QStringLiteral("Connected: %1").arg(ComPort->DeviceName());
-    if (m_modelRead && ModInfo.ID > 0)
+    if (ModelSelections() != m_selectionsAtOpen && ModInfo.ID > 0) // read since the opening
         text += QStringLiteral(" (%1)").arg(ModInfo.name);
     return text;
 }
@@ -318,21 +318,24 @@ void TMotherForm::runStep(const std::function<void()>& step) {
 }
 
 void TMotherForm::guarded(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (...) {
-        ShowCurrentError(this);
-    }
+    Guarded(this, action);
 }
 
 // A settings file that can't be read is reported with its place; the port choice falls
 // back to "Auto" and the file is written anew at exit.
 void TMotherForm::loadINI() {
     ComPorts->setEditText(AutoChoice());
+    m_lastRealChoice = AutoChoice();
     try {
         TXMLSettings ini(AppSettingsFile());
-        ComPorts->setEditText(
-            ini.ReadString(QStringLiteral("General"), QStringLiteral("ComPort"), AutoChoice()));
+        const QString choice =
+            ini.ReadString(QStringLiteral("General"), QStringLiteral("ComPort"), AutoChoice());
+        // "Demo" is never kept (an older file may hold it): the device's port is looked for.
+        if (!choice.trimmed().isEmpty() &&
+            choice.trimmed().compare(DemoChoice(), Qt::CaseInsensitive) != 0) {
+            ComPorts->setEditText(choice);
+            m_lastRealChoice = choice.trimmed();
+        }
         ini.Close();
     } catch (const std::exception& e) {
         Dialogs::error(this, QStringLiteral("Cannot read the application settings %1:\n%2\n"
@@ -349,13 +352,15 @@ void TMotherForm::saveINI() {
     try {
         ini = std::make_unique<TXMLSettings>(file);
     } catch (const EXMLSettingsError&) {
-        // Not readable as XML: it was reported at start; the old text is kept beside it.
+        // A file that can be read but isn't good XML was reported at start: its text is kept
+        // beside the new one. One that can't be read at all is left alone (and reported).
+        if (!QFileInfo(file).isReadable())
+            throw;
         QFile::remove(file + QLatin1String(".bad"));
         QFile::rename(file, file + QLatin1String(".bad"));
         ini = std::make_unique<TXMLSettings>(file);
     }
-    const QString choice = m_savedChoice.isEmpty() ? AutoChoice() : m_savedChoice;
-    ini->WriteString(QStringLiteral("General"), QStringLiteral("ComPort"), choice);
+    ini->WriteString(QStringLiteral("General"), QStringLiteral("ComPort"), savedChoice());
     ini->Close();
 }
 

@@ -53,7 +53,7 @@ public:
     bool demoActive() const; // the port is open on the virtual device
     // What settings.xml keeps: the last port choice the user made or typed that is not
     // "Demo" (the virtual device lasts for the session only); "Auto" by default.
-    QString savedChoice() const { return m_savedChoice; }
+    QString savedChoice() const;
     // The connection state shown in the status bar.
     QString connectionText() const;
     TDeviceEmulator* demoDevice() const { return m_demo.get(); }
@@ -152,8 +152,8 @@ private:
     QString m_openedPath;    // the node the port was opened under, as given
     QString m_openedNode;    // the same with every symlink resolved at opening time
     bool m_autoDemo = false; // "Auto" found nothing and fell back to the virtual device
-    QString m_savedChoice;
-    bool m_modelRead = false; // a transaction ran since the port was opened
+    QString m_lastRealChoice = AutoChoice(); // loaded or picked, never "Demo"
+    quint64 m_selectionsAtOpen = 0;          // ModelSelections() when the port was opened
 };
 
 // The one main window of the process (null before it exists and after it is gone).

@@ -5,6 +5,7 @@
 
 #include "emulator/emulator.h"
 #include "link/ComPort.h"
+#include "settings/models.h"
 #include "shell/application.h"
 #include "shell/dialogs.h"
 
@@ -114,7 +115,7 @@ void TMotherForm::connectTo(const QString& node) {
         }
         try {
             ComPort->setActive(true);
-            m_modelRead = false;
+            m_selectionsAtOpen = ModelSelections();
         } catch (const EComError& e) {
             reportOpenFailure(node, e);
         }
@@ -170,6 +171,9 @@ void TMotherForm::ComPortDeviceRemoved(TComPort*, const QString& DeviceName) {
 // device as at start.
 void TMotherForm::ComPortsSelect(int index) {
     m_autoDemo = false;
-    ComPorts->setEditText(ComPorts->itemText(index));
+    const QString picked = ComPorts->itemText(index);
+    if (picked.compare(DemoChoice(), Qt::CaseInsensitive) != 0)
+        m_lastRealChoice = picked;
+    ComPorts->setEditText(picked);
     guarded([this] { OpenPort(true); });
 }

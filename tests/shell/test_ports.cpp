@@ -4,6 +4,7 @@
 
 #include "emulator/emulator.h"
 #include "link/ComPort.h"
+#include "settings/actions.h"
 #include "settings/models.h"
 #include "shell/dialogs.h"
 #include "shellfixture.h"
@@ -79,6 +80,8 @@ void TestPorts::removalClosesOnlyTheOpenPort() {
     TMotherForm form(m_ground->options());
     QVERIFY(form.ComPort->Active());
     QCOMPARE(form.hotplugSource(), QString("poll"));
+    QVERIFY(ReadModel());
+    QVERIFY(form.connectionText().endsWith("(Dozore 213)"));
 
     m_ground->plug("ttyACM5", m_b->slavePath(), "1a86", "7523");
     m_ground->unplug("ttyACM5"); // some other port comes and goes
@@ -92,6 +95,10 @@ void TestPorts::removalClosesOnlyTheOpenPort() {
     m_ground->plug("ttyACM2", m_b->slavePath()); // back, under another name
     QTRY_VERIFY(form.ComPort->Active());
     QCOMPARE(form.ComPort->DeviceName(), m_ground->devRoot() + "/ttyACM2");
+    // The model read from the earlier device is not shown for this one until its "ID" is
+    // read; a key press reads no "ID".
+    QVERIFY(PressKeys(0, 0, 100));
+    QCOMPARE(form.connectionText(), "Connected: " + m_ground->devRoot() + "/ttyACM2");
 
     // The removal event a kernel source would send names the node itself.
     form.ComPortDeviceRemoved(form.ComPort, m_b->slavePath());

@@ -144,6 +144,13 @@ void TestStartup::savedChoiceIsTheUsersLastRealOne() {
                  QVERIFY(form.demoActive());
              }),
              QString("ttyACM7"));
+    // "Demo" typed into the box is no choice to keep either.
+    Dialogs::setNextAnswer(QMessageBox::Ok);
+    QCOMPARE(savedAfter([](TMotherForm& form) {
+                 form.ComPorts->lineEdit()->selectAll();
+                 QTest::keyClicks(form.ComPorts->lineEdit(), "Demo");
+             }),
+             QString("ttyACM7"));
     // Back to Auto, then Demo: Auto stays, so a device plugged in later takes over.
     Dialogs::setNextAnswer(QMessageBox::Ok);
     QCOMPARE(savedAfter([](TMotherForm& form) {
@@ -152,7 +159,7 @@ void TestStartup::savedChoiceIsTheUsersLastRealOne() {
                  QCOMPARE(form.savedChoice(), QString("Auto"));
              }),
              QString("Auto"));
-    QVERIFY(Dialogs::shownMessages().size() <= 2);
+    QVERIFY(Dialogs::shownMessages().size() <= 3);
 }
 
 void TestStartup::progressIsMirrored() {

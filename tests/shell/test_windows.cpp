@@ -18,6 +18,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QtTest>
 
 class TestWindows : public QObject {
@@ -168,6 +169,9 @@ void TestWindows::settingsMenuCommands() {
 }
 
 void TestWindows::aboutAndManuals() {
+    const QString folder = QCoreApplication::applicationDirPath() + "/Manual";
+    QDir(folder).removeRecursively(); // left by an earlier run
+    const auto removeFolder = qScopeGuard([&] { QDir(folder).removeRecursively(); });
     // No manual next to the test program: the user is told where it belongs.
     Dialogs::setNextAnswer(QMessageBox::Ok);
     m_form->ManualEn->trigger();
@@ -177,7 +181,6 @@ void TestWindows::aboutAndManuals() {
                           "/Manual/Manual_eng.pdf is missing."}));
 
     // With the manual folder beside the program, the manuals and the README open.
-    const QString folder = QCoreApplication::applicationDirPath() + "/Manual";
     QVERIFY(QDir().mkpath(folder));
     for (const char* name : {"Manual_eng.pdf", "Manual_rus.pdf", "README.md"}) {
         QFile file(folder + "/" + name);
@@ -196,7 +199,6 @@ void TestWindows::aboutAndManuals() {
     });
     m_form->MenuAbout->trigger(); // modal until "&Ok"
     QCOMPARE(Dialogs::openedUrls().last(), QUrl::fromLocalFile(folder + "/README.md"));
-    QVERIFY(QDir(folder).removeRecursively());
 }
 
 void TestWindows::tilingAndCascading() {
