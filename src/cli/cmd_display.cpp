@@ -58,8 +58,7 @@ QByteArray ScreensCsv() {
     return text.toUtf8();
 }
 
-// A screen given as its code or its name (any letter case). Any code is taken as it is:
-// what `logos download` wrote, even a code the device made up, goes back unchanged.
+// A screen given as its code or its name (any letter case).
 bool ParseScreen(const QString& code, const QString& name, qint32& screen) {
     bool ok = false;
     screen = code.trimmed().toInt(&ok);
@@ -86,7 +85,9 @@ int SlotOf(const QString& field) {
 }
 
 // Reads DIR/screens.csv (when there is one) into Settings.logoScreen; slots it doesn't
-// name keep the values they have.
+// name keep the values they have (the device's, read before). A code outside the screen
+// table is taken only when it is the one the device already holds for that slot: what
+// `logos download` wrote goes back unchanged, while a typing error is refused.
 void LoadScreens(const QString& dir) {
     QFile file(QDir(dir).filePath(QLatin1String(ScreensFile)));
     if (!file.exists())
@@ -106,7 +107,14 @@ void LoadScreens(const QString& dir) {
                            .arg(file.fileName())
                            .arg(lineNo)
                            .arg(line));
-        Settings.logoScreen[size_t(slot - 1)] = screen;
+        qint32& stored = Settings.logoScreen[size_t(slot - 1)];
+        if ((screen < 0 || screen >= qint32(EventNames.size())) && screen != stored)
+            UsageError(QStringLiteral("%1, line %2: screen %3 is not one of 0 to %4")
+                           .arg(file.fileName())
+                           .arg(lineNo)
+                           .arg(screen)
+                           .arg(EventNames.size() - 1));
+        stored = screen;
     }
 }
 

@@ -146,6 +146,11 @@ void TestCliDevice::logosUploadRefusesIncompleteFolders() {
     QVERIFY(MakePicture(dir.filePath("logo4.png"), {"-size", "128x64", "xc:black"}));
     QVERIFY(WriteText(dir.filePath("screens.csv"), "logo1.png,Nowhere\n"));
     QCOMPARE(RunCliOn(emu, {"logos", "upload", dir.path()}).code, 2);
+    // A code outside the table that the device doesn't hold is a typing error.
+    QVERIFY(WriteText(dir.filePath("screens.csv"), "logo1.png,99\n"));
+    r = RunCliOn(emu, {"logos", "upload", dir.path()});
+    QCOMPARE(r.code, 2);
+    QVERIFY2(r.err.contains("screen 99 is not one of 0 to 35"), qPrintable(r.err));
     QCOMPARE(RunCliOn(emu, {"logos", "upload", dir.filePath("none")}).code, 2);
     QVERIFY(emu.writes().isEmpty());
     QVERIFY(!emu.received().contains("LRST"));
