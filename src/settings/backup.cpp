@@ -1,6 +1,7 @@
 #include "settings/backup.h"
 
 #include "settings/XMLSettings.h"
+#include "settings/datafolder.h"
 #include "settings/models.h"
 #include "settings/settings.h"
 #include "settings/settingsfile.h"
@@ -9,7 +10,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QStandardPaths>
 
 #include <algorithm>
 
@@ -42,8 +42,7 @@ TBackupResult Failed(TBackupOutcome outcome, const QString& error) {
 } // namespace
 
 QString DefaultBackupFolder() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/DEVedazi/Profiles/Settings/Backups");
+    return DataPath(QStringLiteral("Profiles/Settings/Backups"));
 }
 
 QString BackupFileName(qint32 modelId, const QDateTime& when) {

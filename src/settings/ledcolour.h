@@ -3,6 +3,8 @@
 // The word's low 15 bits are 5-5-5 red (10-14), green (5-9), blue (0-4) for a solid
 // colour; bit 15 marks an effect whose number is bits 0-14.
 
+#include "settings/settings.h"
+
 #include <QColor>
 
 // A colour word as a screen colour: white for an effect; otherwise each 5-bit channel
@@ -14,8 +16,8 @@ qint32 RgbToColourWord(const QColor& colour);
 
 // Whether the word names an effect; the effect's number.
 inline bool IsLedEffect(qint32 word) {
-    return (word & 0x8000) != 0;
+    return (word & LedEffectBit) != 0;
 }
 inline qint32 LedEffectNumber(qint32 word) {
-    return word & 0x7FFF;
+    return word & (LedEffectBit - 1);
 }

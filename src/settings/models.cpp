@@ -79,11 +79,12 @@ QList<TMod> KnownModels() {
 }
 
 QString ModelFolder(qint32 id) {
-    if (id == 5)
-        return QStringLiteral("Dozore_Duo3");
-    if (id < 1 || id >= qint32(kModels.size()))
+    static constexpr std::array<const char*, 6> folders = {
+        "", "Dozore_213", "Dozore_Plus", "Dozore_Mini", "Zedo_Dizerado", "Dozore_Duo3"};
+    static_assert(folders.size() == std::tuple_size_v<decltype(kModels)>);
+    if (id < 1 || id >= qint32(folders.size()))
         return {};
-    return QString(kModels[size_t(id)].name).replace(QLatin1Char(' '), QLatin1Char('_'));
+    return QString::fromLatin1(folders[size_t(id)]);
 }
 
 QString ModelName(qint32 id) {

@@ -1,6 +1,5 @@
 #include "settings/numbers.h"
 
-#include <cfenv>
 #include <cmath>
 
 double ParseFloat(const QString& text, const QLocale& locale) {
@@ -21,15 +20,7 @@ qint64 RoundHalfEven(double value) {
         return -qint64(limit);
     if (value > limit)
         return qint64(limit);
-    // nearbyint rounds in the current mode, which is to nearest, ties to even, unless a
-    // caller changed it; make sure of it.
-    const int mode = std::fegetround();
-    if (mode != FE_TONEAREST)
-        std::fesetround(FE_TONEAREST);
-    const double rounded = std::nearbyint(value);
-    if (mode != FE_TONEAREST)
-        std::fesetround(mode);
-    return qint64(rounded);
+    return qint64(std::nearbyint(value)); // the default rounding: to nearest, ties to even
 }
 
 QString FormatFixed(double value, int decimals, const QLocale& locale) {

@@ -1,5 +1,7 @@
 #include "settings/settings.h"
 
+#include "settings/batterypresets.h"
+
 TSettings Settings;
 TProfile ProfileClipboard;
 
@@ -48,17 +50,6 @@ TSettings DefaultSettings() {
                  {25, 60, LedRainbow},
                  {0, 600, 0},
                  {75, 0, 0x7C1F}}};
-    s.v2p = {{{0, 310},
-              {370, 352},
-              {765, 365},
-              {1809, 369},
-              {2818, 373},
-              {3973, 378},
-              {5115, 382},
-              {6434, 389},
-              {7660, 399},
-              {8943, 410},
-              {10000, 420},
-              {9000, 250}}};
+    s.v2p = GenericBatteryTable(); // the "Generic" preset is the default curve
     return s;
 }

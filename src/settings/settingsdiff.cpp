@@ -1,5 +1,7 @@
 #include "settings/settingsdiff.h"
 
+#include "settings/ledcolour.h"
+
 #include "settings/codetables.h"
 #include "settings/models.h"
 #include "settings/numbers.h"
@@ -36,15 +38,12 @@ QString CodeText(std::span<const char* const> names, qint32 code) {
 }
 
 QString LedText(qint32 word) {
-    if (word & LedEffectBit) {
-        const qint32 effect = word & 0x7FFF;
+    if (IsLedEffect(word)) {
+        const qint32 effect = LedEffectNumber(word);
         return effect < qint32(LedEffectNames.size()) ? CodeText(LedEffectNames, effect)
                                                       : QStringLiteral("Effect %1").arg(effect);
     }
-    const auto channel = [word](int shift) {
-        return QStringLiteral("%1").arg(((word >> shift) & 31) * 8, 2, 16, QLatin1Char('0'));
-    };
-    return QStringLiteral("Solid Color #") + (channel(10) + channel(5) + channel(0)).toUpper();
+    return QStringLiteral("Solid Color ") + ColourWordToRgb(word).name().toUpper();
 }
 
 QString YesNo(bool set) {
@@ -202,7 +201,8 @@ void DiffGlobals(TDiffer& d, const TSettings& a, const TSettings& b) {
 }
 
 QString TempUnit(const TSettings& image) {
-    const TFlagBit& unit = SettingsFlagBits[3]; // "Temp. Unit:"
+    const TFlagBit& unit = *std::find_if(SettingsFlagBits.begin(), SettingsFlagBits.end(),
+                                         [](const TFlagBit& b) { return b.value == sfTempUnitF; });
     return QString::fromUtf8((image.flags & unit.value) ? unit.set : unit.clear);
 }
 

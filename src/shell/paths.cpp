@@ -5,19 +5,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
-
-QString BaseFolder() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-}
-
-QString DataFolder() {
-    return BaseFolder() + QLatin1String("/DEVedazi");
-}
-
-QString DataPath(const QString& relative) {
-    return DataFolder() + QLatin1Char('/') + relative;
-}
 
 QStringList WorkingFolders() {
     QStringList folders{QStringLiteral("Firmware")};

@@ -1,13 +1,12 @@
 #pragma once
-// The folder tree of the application's files. The base is the user's data folder
-// (XDG_DATA_HOME, normally ~/.local/share); everything lies below base + "/DEVedazi".
+// The working folders and files below the data folder (settings/datafolder.h), and where
+// the manuals lie.
+
+#include "settings/datafolder.h"
 
 #include <QString>
 #include <QStringList>
 
-QString BaseFolder();                      // empty when the system can't tell it
-QString DataFolder();                      // BaseFolder() + "/DEVedazi"
-QString DataPath(const QString& relative); // DataFolder() + "/" + relative
 QStringList WorkingFolders();  // the working folders (one per model for firmware), relative
 bool CreateWorkingFolders();   // with any missing parents; false if one failed
 QString DefaultSettingsFile(); // ".../Profiles/Settings/default.xml"
