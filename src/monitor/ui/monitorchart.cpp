@@ -183,16 +183,22 @@ void TMonitorChart::refreshCurves() {
     }
     m_curvesValid = true;
     m_curvesMin = m_min;
+    m_curvesSpan = m_max - m_min;
+    m_curvesPlot = plotRect();
     m_curvesEnd = end;
 }
 
 // Moves the image left by the whole points the view moved on since it was drawn; false
-// when the view moved otherwise and the image has to be drawn anew.
+// when the view changed otherwise (another scale or plot, a move back or by a fraction of
+// a point) and the image has to be drawn anew. Spans are compared exactly: a difference
+// too small to see costs one full drawing, never a wrong picture.
 bool TMonitorChart::scrollCurves() {
+    const QRectF plot = plotRect();
+    if (m_max - m_min != m_curvesSpan || plot != m_curvesPlot)
+        return false; // another scale
     const double points = m_min - m_curvesMin;
     if (points < 0 || points != std::floor(points) || lastX() < m_curvesEnd)
         return false;
-    const QRectF plot = plotRect();
     const qreal ratio = m_curves.devicePixelRatio();
     const double moved = m_phase + points * plot.width() / (m_max - m_min);
     const int shift = int(std::lround(moved * ratio));

@@ -3,7 +3,8 @@
 // straight from the session's history. Only the page in view is drawn, so a repaint costs
 // the same after a minute or after a day of monitoring. The curves are kept in an image:
 // a new poll scrolls it by one point and draws the newest segments, the rest is drawn again
-// only when the view changes otherwise (pan, resize, a curve switched on or off).
+// whenever the view changes otherwise (pan, resize, a curve switched on or off, the scale
+// growing by a point when the first page is full).
 //
 // X is the poll index (0, 1, 2, ...); Y the row's value mapped onto 0..100 (the fixed
 // vertical scale); a poll without a value is a gap. A page holds one point per 4 pixels of
@@ -92,7 +93,11 @@ private:
 
     QImage m_curves; // the shown curves over the background, no highlights
     bool m_curvesValid = false;
-    double m_curvesMin = 0;     // the axis minimum m_curves was drawn for
+    // The mapping m_curves was drawn for: it scrolls on only while the span and the plot
+    // stay and the minimum moves on by whole points.
+    double m_curvesMin = 0;
+    double m_curvesSpan = 0; // axis maximum minus minimum
+    QRectF m_curvesPlot;
     qsizetype m_curvesEnd = -1; // the last point drawn into it
     // Where the drawn points sit, in pixels, right of the exact mapping: scrolling moves the
     // image by whole device pixels, a point by a fraction more or less. Kept under half a
