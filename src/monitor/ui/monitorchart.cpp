@@ -14,6 +14,10 @@ namespace {
 constexpr double LineWidth = 2;
 constexpr double MarkerRadius = 3;
 constexpr int MarkGap = 3; // between a marker and its value
+// The curve image goes on this far right of the plot, under the margin: a line drawn to the
+// newest point, which may sit half a pixel beyond the edge, is whole there when the next
+// poll scrolls it into view.
+constexpr double RunOn = LineWidth + 1;
 } // namespace
 
 TMonitorChart::TMonitorChart(const TMonitorHistory& history, QWidget* parent)
@@ -155,6 +159,9 @@ void TMonitorChart::paintEvent(QPaintEvent*) {
     refreshCurves();
     QPainter painter(this);
     painter.drawImage(QPointF(0, 0), m_curves);
+    const QRectF plot = plotRect(); // the run-on stays hidden
+    painter.fillRect(QRectF(plot.right(), 0, width() - plot.right(), height()),
+                     palette().color(QPalette::Base));
     painter.setRenderHint(QPainter::Antialiasing);
     for (int row = 0; row < MonitorRowCount; ++row)
         if (m_shown[size_t(row)])
@@ -171,8 +178,8 @@ void TMonitorChart::refreshCurves() {
         m_curvesValid = false;
     }
     // The points in view, with one beyond each edge so that the lines run on to the edges.
-    const qsizetype first = std::max<qsizetype>(0, qsizetype(std::floor(m_min)));
-    const qsizetype end = std::min(lastX(), qsizetype(std::ceil(m_max)));
+    const qsizetype first = std::max<qsizetype>(0, qsizetype(std::ceil(m_min)) - 1);
+    const qsizetype end = std::min(lastX(), qsizetype(std::floor(m_max)) + 1);
     if (m_curvesValid && scrollCurves()) {
         if (end > m_curvesEnd) // on from the last point drawn
             drawCurves(std::max(first, m_curvesEnd), end, m_curvesEnd >= first);
@@ -203,7 +210,7 @@ bool TMonitorChart::scrollCurves() {
     const double moved = m_phase + points * plot.width() / (m_max - m_min);
     const int shift = int(std::lround(moved * ratio));
     const int left = int(std::floor(plot.left() * ratio));
-    const int right = std::min(m_curves.width(), int(std::ceil(plot.right() * ratio)));
+    const int right = std::min(m_curves.width(), int(std::ceil((plot.right() + RunOn) * ratio)));
     if (shift >= (right - left) / 2)
         return false; // most of it is new: draw it all
     m_phase = moved - shift / ratio;
@@ -224,7 +231,7 @@ void TMonitorChart::drawCurves(qsizetype first, qsizetype last, bool continued) 
     QPainter painter(&m_curves);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF plot = plotRect();
-    painter.setClipRect(QRectF(plot.left(), 0, plot.width(), height()));
+    painter.setClipRect(QRectF(plot.left(), 0, plot.width() + RunOn, height()));
     for (int row = 0; row < MonitorRowCount; ++row)
         if (m_shown[size_t(row)])
             drawCurve(painter, row, first, last, continued);
