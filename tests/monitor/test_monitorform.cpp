@@ -20,6 +20,8 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include <cmath>
+
 namespace {
 
 constexpr int LevelRow = 4; // "Batt. Level": Y is the value itself
@@ -34,6 +36,33 @@ TMonitorSample Sample(qint32 level) {
     s.raw[LevelRow] = level;
     return s;
 }
+
+// A curve that moves: a misplaced point shows.
+TMonitorSample Wave(int poll) {
+    return Sample(50 + int(std::lround(40 * std::sin(poll / 5.0))));
+}
+
+// The pixels where `kept` (as it stands) and `fresh` (the same view drawn anew) differ by
+// more than a quarter of the grey scale. Scrolling moves the kept curves by whole pixels, so
+// they sit a fraction of a pixel off: the fresh picture is shifted by as much first. A few
+// pixels differ where the segments of successive polls join.
+int OffRedraw(TMonitorChart& kept, TMonitorChart& fresh) {
+    const QImage a = kept.grab().toImage();
+    const double keptAt = kept.position(0, 0).x();
+    fresh.setCurveShown(LevelRow, fresh.curveShown(LevelRow)); // drawn anew
+    const QImage b = fresh.grab().toImage();
+    const double phase = (keptAt - fresh.position(0, 0).x()) * a.devicePixelRatio();
+    const int from = phase > 0 ? -1 : 1;
+    int off = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 1; x + 1 < a.width(); ++x) {
+            const double shifted = (1 - std::abs(phase)) * qGray(b.pixel(x, y)) +
+                                   std::abs(phase) * qGray(b.pixel(x + from, y));
+            off += std::abs(qGray(a.pixel(x, y)) - shifted) > 64;
+        }
+    return off;
+}
+constexpr int OffLimit = 60;
 
 void Mouse(QWidget* w, QEvent::Type type, double x, Qt::MouseButton button,
            Qt::MouseButtons buttons) {
@@ -100,6 +129,7 @@ private slots:
     void init();
     void cleanup();
     void pagingFollowAndPan();
+    void keptCurvesMatchRedraw();
     void hoverAndHighlights();
     void failedPollIsAGap();
     void startWithoutDevice();
@@ -127,20 +157,23 @@ void TestMonitorForm::cleanup() {
 
 // 150 polls on a 400-pixel chart: 100 points per page, the view 49..149. Panned left, new
 // points no longer move it; panned back to the end, it follows again. Panning stops at the
-// first and the last point.
+// first and the last point. At every step the curve looks as if drawn anew.
 void TestMonitorForm::pagingFollowAndPan() {
     TMonitorHistory history;
     TMonitorChart chart(history);
     chart.resize(400, 300);
+    chart.setCurveShown(LevelRow, true);
     chart.show();
     QVERIFY(QTest::qWaitForWindowExposed(&chart));
     QCOMPARE(chart.pointsPerPage(), 100);
     const auto add = [&](int n) {
         for (int i = 0; i < n; ++i) {
-            history.append(Sample(50));
+            history.append(Wave(int(history.size())));
             chart.samplesAdded();
+            chart.grab(); // each poll painted, as on screen
         }
     };
+    const auto asDrawnAnew = [&] { return OffRedraw(chart, chart) < OffLimit; };
     add(60);
     QCOMPARE(chart.axisMin(), 0.0); // the first page until it is full
     QCOMPARE(chart.axisMax(), 99.0);
@@ -150,6 +183,7 @@ void TestMonitorForm::pagingFollowAndPan() {
     QCOMPARE(chart.axisMin(), 49.0);
     QCOMPARE(chart.axisMax(), 149.0);
     QVERIFY(chart.followLatest());
+    QVERIFY(asDrawnAnew());
 
     Drag(&chart, 200, 300); // a quarter of the page towards older points
     QVERIFY(!chart.followLatest());
@@ -158,6 +192,7 @@ void TestMonitorForm::pagingFollowAndPan() {
     add(10);
     QCOMPARE(chart.axisMin(), min);
     QCOMPARE(chart.axisMax(), min + 100);
+    QVERIFY(asDrawnAnew());
 
     for (int i = 0; i < 3; ++i)
         Drag(&chart, 10, 390);
@@ -167,14 +202,38 @@ void TestMonitorForm::pagingFollowAndPan() {
         Drag(&chart, 390, 10);
     QCOMPARE(chart.axisMax(), 159.0);
     QVERIFY(chart.followLatest());
-    add(1);
-    QCOMPARE(chart.axisMin(), 60.0);
-    QCOMPARE(chart.axisMax(), 160.0);
+    add(5);
+    QCOMPARE(chart.axisMin(), 64.0);
+    QCOMPARE(chart.axisMax(), 164.0);
+    QVERIFY(asDrawnAnew());
 
     chart.resize(800, 300); // the page follows the width
     QCOMPARE(chart.pointsPerPage(), 200);
     QCOMPARE(chart.axisMin(), 0.0);
     QCOMPARE(chart.axisMax(), 199.0);
+    add(1);
+    QVERIFY(asDrawnAnew());
+}
+
+// Poll by poll through the end of the first page, where the scale changes, and on: the
+// curves kept and scrolled between polls look as the same view drawn anew.
+void TestMonitorForm::keptCurvesMatchRedraw() {
+    TMonitorHistory history;
+    TMonitorChart live(history);
+    TMonitorChart fresh(history);
+    for (TMonitorChart* chart : {&live, &fresh}) {
+        chart->resize(400, 300);
+        chart->setCurveShown(LevelRow, true);
+    }
+    live.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&live));
+    for (int i = 0; i < 160; ++i) {
+        history.append(Wave(i));
+        live.samplesAdded();
+        fresh.samplesAdded();
+        const int off = OffRedraw(live, fresh);
+        QVERIFY2(off < OffLimit, qPrintable(QString("poll %1: %2 pixels").arg(i).arg(off)));
+    }
 }
 
 // The hover index is the point left of the mouse; it is shared by all curves and kept for
