@@ -6,12 +6,3 @@ void TMonitorHistory::append(const TMonitorSample& sample) {
     m_blocks.back()[size_t(m_size % BlockSize)] = sample;
     ++m_size;
 }
-
-void TMonitorHistory::clear() {
-    m_blocks.clear();
-    m_size = 0;
-}
-
-qsizetype TMonitorHistory::memoryBytes() const {
-    return qsizetype(m_blocks.size()) * BlockSize * qsizetype(sizeof(TMonitorSample));
-}

@@ -15,14 +15,12 @@ public:
     static constexpr qsizetype BlockSize = 4096;
 
     void append(const TMonitorSample& sample);
-    void clear();
     qsizetype size() const { return m_size; }
     bool isEmpty() const { return m_size == 0; }
-    // Sample i (0 <= i < size()); the reference stays valid until clear().
+    // Sample i (0 <= i < size()); the reference stays valid as long as the history.
     const TMonitorSample& at(qsizetype i) const {
         return m_blocks[size_t(i / BlockSize)][size_t(i % BlockSize)];
     }
-    qsizetype memoryBytes() const; // what the blocks take
 
 private:
     std::vector<std::unique_ptr<TMonitorSample[]>> m_blocks;

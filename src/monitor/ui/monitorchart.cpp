@@ -83,7 +83,6 @@ void TMonitorChart::panTo(double min) {
     m_max = m_min + m_perPage;
     m_follow = m_max >= double(last);
     update();
-    emit panned();
 }
 
 QRectF TMonitorChart::plotRect() const {

@@ -57,7 +57,6 @@ public:
 
 signals:
     void hoverChanged(int index);
-    void panned();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
