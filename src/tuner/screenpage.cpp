@@ -187,11 +187,13 @@ QGroupBox* TScreenPage::buildLedGroup() {
     return group;
 }
 
+// The label says what is stored, also a value from a file or the device that the bar can't
+// take (150 shows "150%" beside a full bar); the swatch shows what the bar shows.
 void TScreenPage::showBrightness(int row) {
-    const int position = m_trackBars[std::size_t(row)]->value();
-    const int grey = position * 255 / 100;
+    const qint32 stored = Settings.brTime[std::size_t(row)][btBrightness];
+    const int grey = qBound(0, stored, 100) * 255 / 100;
     m_shapes[std::size_t(row)]->setColour(QColor(grey, grey, grey));
-    m_percs[std::size_t(row)]->setText(QStringLiteral("%1%").arg(position));
+    m_percs[std::size_t(row)]->setText(QStringLiteral("%1%").arg(stored));
 }
 
 void TScreenPage::TrackBarChange(int row) {

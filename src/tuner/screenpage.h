@@ -45,7 +45,7 @@ private:
     void TrackBarChange(int row);   // TrackBar1 .. TrackBar6: brTime[row][0]
     void ComboBoxC1Change(int row); // the colour lists: solid colour or effect
     void ShapeC1MouseDown(int row); // the colour swatches: the colour dialog
-    void showBrightness(int row);   // swatch and percentage from the track bar
+    void showBrightness(int row);   // swatch and percentage of the stored brightness
 
     TBinder* m_binder = nullptr;
     std::array<QSlider*, BrTimeRows> m_trackBars{};

@@ -270,7 +270,7 @@ private slots:
     }
 
     // The track bar stores its position and paints grey and percentage; showing a value the
-    // bar cannot take leaves it stored.
+    // bar cannot take leaves it stored, and the label says what is stored.
     void brightness() {
         Settings.brTime[1][0] = 150;
         auto form = ShownForm(1);
@@ -282,7 +282,8 @@ private slots:
         QCOMPARE(Control<QLabel>(*form, "Perc3")->text(), QStringLiteral("50%"));
         QCOMPARE(Control<QSlider>(*form, "TrackBar2")->value(), 100);
         QCOMPARE(Settings.brTime[1][0], 150);
-        QCOMPARE(Control<QLabel>(*form, "Perc1")->text(), QStringLiteral("100%"));
+        QCOMPARE(Control<QLabel>(*form, "Perc2")->text(), QStringLiteral("150%"));
+        QCOMPARE(Control<TSwatch>(*form, "Shape2")->colour(), QColor(255, 255, 255));
     }
 
     void modelRows_data() {
