@@ -1,5 +1,6 @@
 // The TFR curve editor: the extrapolated end points, dragging with the mouse, the CSV files.
 
+#include "common/fullfs.h"
 #include "shell/paths.h"
 #include "tuner/tfrchart.h"
 #include "tunertest.h"
@@ -167,14 +168,25 @@ void TestTfrChart::badFileChangesNothing() {
     }
 }
 
-// A folder where the file should be can't be written, by anyone: reported, no "Done".
+// A write that stops half-way, as on a full disk: reported, no "Done", the old file whole
+// and no temporary file left beside it.
 void TestTfrChart::failedSaveKeepsTheOldFile() {
-    QDir().mkpath(file("folder.csv"));
-    Dialogs::setNextFileName(file("folder.csv"));
+    QVERIFY(QDir().mkpath(file("saved")));
+    const QString name = file("saved/curve.csv");
+    writeFile("saved/curve.csv", "old curve\r\n");
+    Dialogs::setNextFileName(name);
     Dialogs::setNextAnswer(QMessageBox::Ok);
-    QTest::mouseClick(editor()->BitBtn5, Qt::LeftButton);
+    {
+        const TFileSizeLimit limit(50); // the file has about 110 bytes
+        QTest::mouseClick(editor()->BitBtn5, Qt::LeftButton);
+    }
     QCOMPARE(Dialogs::shownMessages().size(), 1);
-    QVERIFY(Dialogs::shownMessages().first().startsWith("Cannot write"));
+    QVERIFY2(Dialogs::shownMessages().first().startsWith("Cannot write"),
+             qPrintable(Dialogs::shownMessages().first()));
+    QFile old(name);
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("old curve\r\n"));
+    QCOMPARE(QDir(file("saved")).entryList(QDir::Files | QDir::Hidden), QStringList{"curve.csv"});
 }
 
 QTEST_MAIN(TestTfrChart)
