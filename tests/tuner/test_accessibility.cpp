@@ -2,6 +2,7 @@
 // caption (a buddy label, exported as the "labelled by" relation) or an accessible name.
 // Written over whatever the pages hold, so that it covers controls added later too.
 
+#include "tuner/pagekit.h"
 #include "tunertest.h"
 
 #include <QAbstractSpinBox>
@@ -23,18 +24,22 @@ bool IsInput(QWidget* w) {
     if (qobject_cast<QComboBox*>(w->parentWidget()) ||
         qobject_cast<QAbstractSpinBox*>(w->parentWidget()))
         return false;
+    const bool swatch = qobject_cast<TSwatch*>(w) && w->focusPolicy() != Qt::NoFocus;
     return qobject_cast<QLineEdit*>(w) || qobject_cast<QComboBox*>(w) ||
            qobject_cast<QCheckBox*>(w) || qobject_cast<QSlider*>(w) ||
-           qobject_cast<QAbstractSpinBox*>(w);
+           qobject_cast<QAbstractSpinBox*>(w) || swatch; // a colour swatch one can press
 }
 
 // The label that names the control through the "labelled by" relation (a buddy caption).
-QString LabelOf(QWidget* w) {
+// The relation holds the group box around the control too; captionOnly leaves it out, as
+// its title names no one field.
+QString LabelOf(QWidget* w, bool captionOnly = false) {
     QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w);
     if (!iface)
         return {};
     for (const auto& [other, relation] : iface->relations(QAccessible::Label))
-        if (other && !other->text(QAccessible::Name).trimmed().isEmpty())
+        if (other && !other->text(QAccessible::Name).trimmed().isEmpty() &&
+            (!captionOnly || qobject_cast<QLabel*>(other->object())))
             return other->text(QAccessible::Name);
     return {};
 }
@@ -60,7 +65,7 @@ void TestAccessibility::everyInputIsNamed() {
         ++inputs;
         auto* box = qobject_cast<QCheckBox*>(w);
         const bool captioned = !LabelOf(w).isEmpty();
-        if (!captioned && w->accessibleName().trimmed().isEmpty() &&
+        if (LabelOf(w, true).isEmpty() && w->accessibleName().trimmed().isEmpty() &&
             !(box && !box->text().trimmed().isEmpty()))
             unnamed << QString("%1 (%2)").arg(w->objectName(), w->metaObject()->className());
         // A list's name on this platform is its current item; only its caption relation names it.

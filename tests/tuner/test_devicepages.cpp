@@ -346,27 +346,6 @@ private slots:
                  QStringLiteral("Start Game"));
     }
 
-    // Every input of the three pages is named for assistive technology.
-    void inputsAreNamed() {
-        auto form = ShownForm(4);
-        for (QWidget* page :
-             {static_cast<QWidget*>(form->TabGeneral), static_cast<QWidget*>(form->TabScreen),
-              static_cast<QWidget*>(form->TabButtons)}) {
-            const auto inputs = page->findChildren<QWidget*>();
-            for (QWidget* input : inputs) {
-                const bool swatch =
-                    qobject_cast<TSwatch*>(input) && input->focusPolicy() != Qt::NoFocus;
-                if (!qobject_cast<QComboBox*>(input) && !qobject_cast<QLineEdit*>(input) &&
-                    !qobject_cast<QSlider*>(input) && !swatch)
-                    continue;
-                if (qobject_cast<QComboBox*>(input->parent()) || !input->isVisibleTo(page))
-                    continue; // a list's own line edit; a row the model lacks
-                QVERIFY2(CaptionOf(input) || !input->accessibleName().isEmpty(),
-                         qPrintable(input->objectName()));
-            }
-        }
-    }
-
     // White on black, the middle left empty for the lists, the bolt only while charging;
     // the same at twice the pixel density.
     void screenArt() {
