@@ -36,12 +36,6 @@ const TFieldBinding BatteryFields[] = {
 };
 const TCodeBinding BatteryCodes[] = {
     {"BattProfile", [](TSettings& s, int, int) -> qint32& { return s.battProfile; }}};
-
-QPushButton* Button(const char* name, const QString& caption, QWidget* parent) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    return button;
-}
 } // namespace
 
 TBatteryPage::TBatteryPage(TTunerForm* form) : TTunerPage(form) {
@@ -70,10 +64,8 @@ QWidget* TBatteryPage::createSettingsGroup(QWidget* parent) {
     BattProfile = NewCodeList(QStringLiteral("BattProfile"), BattProfileNames, group);
     WHTotal = NewField(QStringLiteral("WHTotal"), group);
     SoftCutOff = NewField(QStringLiteral("SoftCutOff"), group);
-    CalBatt = Button("CalBatt", QStringLiteral("Calibrate Batteries"), group);
-    QPalette red = CalBatt->palette();
-    red.setColor(QPalette::ButtonText, Qt::red);
-    CalBatt->setPalette(red);
+    CalBatt = NewButton(QStringLiteral("CalBatt"), QStringLiteral("Calibrate Batteries"), 0, group);
+    SetRedCaption(CalBatt);
     CalBatt->setToolTip(QStringLiteral("Hold Shift and click to calibrate"));
     CalBatt->installEventFilter(this);
 
@@ -95,9 +87,9 @@ QWidget* TBatteryPage::createCurveGroup(QWidget* parent) {
     GroupBox6->setObjectName(QStringLiteral("GroupBox6"));
     auto* column = new QVBoxLayout(GroupBox6);
     ChartV2P = new TChartV2P(GroupBox6);
-    BitBtn1 = Button("BitBtn1", QStringLiteral("Load .CSV"), GroupBox6);
-    BitBtn2 = Button("BitBtn2", QStringLiteral("Save .CSV"), GroupBox6);
-    BitBtn3 = Button("BitBtn3", QStringLiteral("Defaults"), GroupBox6);
+    BitBtn1 = NewButton(QStringLiteral("BitBtn1"), QStringLiteral("Load .CSV"), 0, GroupBox6);
+    BitBtn2 = NewButton(QStringLiteral("BitBtn2"), QStringLiteral("Save .CSV"), 0, GroupBox6);
+    BitBtn3 = NewButton(QStringLiteral("BitBtn3"), QStringLiteral("Defaults"), 0, GroupBox6);
     auto* buttons = new QHBoxLayout;
     for (QPushButton* button : {BitBtn1, BitBtn2, BitBtn3})
         buttons->addWidget(button);

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
@@ -53,6 +54,21 @@ QLineEdit* NewField(const QString& objectName, QWidget* parent) {
     edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("0000000")));
     edit->setMaximumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("00000000000")));
     return edit;
+}
+
+QPushButton* NewButton(const QString& objectName, const QString& caption, int minWidth,
+                       QWidget* parent) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(objectName);
+    if (minWidth > 0)
+        button->setMinimumWidth(minWidth);
+    return button;
+}
+
+void SetRedCaption(QPushButton* button) {
+    QPalette red = button->palette();
+    red.setColor(QPalette::ButtonText, Qt::red);
+    button->setPalette(red);
 }
 
 QLabel* AddFieldRow(QGridLayout* grid, int row, int column, const QString& caption, QWidget* field,

@@ -1,7 +1,7 @@
 #pragma once
-// Small builders shared by the "Mod", "Screen" and "Buttons" pages: named controls, caption
-// rows on a grid (the caption is the field's buddy), the switch lists of the settings'
-// flag table, and a colour swatch.
+// Small builders shared by the Tuner's pages: named controls, caption rows on a grid (the
+// caption is the field's buddy), the switch lists of the settings' flag table, and a colour
+// swatch.
 
 #include <QWidget>
 
@@ -12,6 +12,7 @@ class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QScrollArea;
 
 // A list holding names in code order.
@@ -23,6 +24,11 @@ QComboBox* NewFlagList(const char* control, QWidget* parent = nullptr);
 // The caption of a Settings.flags list from the flag table ("Temp. Unit:").
 QString FlagCaption(const char* control);
 QLineEdit* NewField(const QString& objectName, QWidget* parent = nullptr);
+// A named push button at least minWidth pixels wide (0: as wide as its caption).
+QPushButton* NewButton(const QString& objectName, const QString& caption, int minWidth,
+                       QWidget* parent = nullptr);
+// A button's caption in red: a command that changes the device's state for good.
+void SetRedCaption(QPushButton* button);
 
 // Adds caption | field | unit on row of grid, starting at column; the caption becomes the
 // field's buddy. Returns the caption.

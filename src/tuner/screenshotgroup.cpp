@@ -9,6 +9,7 @@
 #include "shell/mother.h"
 #include "shell/paths.h"
 #include "tuner/binding.h"
+#include "tuner/pagekit.h"
 #include "tuner/tunerpictures.h"
 
 #include <QHBoxLayout>
@@ -33,13 +34,6 @@ int DisplayRows() {
     return DisplayRefusal().isEmpty() ? ModInfo.scrHeight : 32;
 }
 
-QPushButton* Button(const QString& name, const QString& caption, QWidget* parent) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setMinimumWidth(160);
-    return button;
-}
-
 // Says something in the main window's status bar, when there is one.
 void ShowStatus(const QString& text) {
     if (MotherForm)
@@ -51,9 +45,9 @@ void ShowStatus(const QString& text) {
 TScreenshotGroup::TScreenshotGroup(QWidget* parent)
     : QGroupBox(QStringLiteral(" Screenshot "), parent) {
     TakeScreenshot =
-        Button(QStringLiteral("TakeScreenshot"), QStringLiteral("Take Screenshot"), this);
+        NewButton(QStringLiteral("TakeScreenshot"), QStringLiteral("Take Screenshot"), 160, this);
     SaveScreenshot =
-        Button(QStringLiteral("SaveScreenshot"), QStringLiteral("Save Screenshot"), this);
+        NewButton(QStringLiteral("SaveScreenshot"), QStringLiteral("Save Screenshot"), 160, this);
     auto* sizeLabel = new QLabel(QStringLiteral("Size:"), this);
     SizeBar = new QSlider(Qt::Horizontal, this);
     SizeBar->setObjectName(QStringLiteral("SizeBar"));

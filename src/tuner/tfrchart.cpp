@@ -4,6 +4,7 @@
 #include "shell/application.h"
 #include "shell/dialogs.h"
 #include "shell/paths.h"
+#include "tuner/pagekit.h"
 #include "tuner/tuner.h"
 
 #include <QChart>
@@ -176,8 +177,7 @@ TTfrEditor::TTfrEditor(TTunerForm* form, std::function<TTfrCurve&()> curve, QWid
                    {&BitBtn5, "BitBtn5", "Save .CSV", &TTfrEditor::BitBtn5Click},
                    {&BitBtn6, "BitBtn6", "Defaults", &TTfrEditor::BitBtn6Click}};
     for (const auto& b : buttons) {
-        *b.button = new QPushButton(QString::fromUtf8(b.caption), this);
-        (*b.button)->setObjectName(QLatin1String(b.name));
+        *b.button = NewButton(QLatin1String(b.name), QString::fromUtf8(b.caption), 0, this);
         m_buttons->addWidget(*b.button);
         connect(*b.button, &QPushButton::clicked, this, b.handler);
     }

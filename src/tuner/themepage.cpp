@@ -11,6 +11,7 @@
 #include "shell/dialogs.h"
 #include "shell/paths.h"
 #include "tuner/binding.h"
+#include "tuner/pagekit.h"
 #include "tuner/tuner.h"
 #include "tuner/tunerpictures.h"
 
@@ -51,13 +52,6 @@ int ShownSlots() {
     return DisplayRows() > 0 ? qBound(0, ModInfo.numLogo, LogoSlots) : 0;
 }
 
-QPushButton* Button(const QString& name, const QString& caption, int width, QWidget* parent) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setMinimumWidth(width);
-    return button;
-}
-
 } // namespace
 
 TThemePage::TThemePage(TTunerForm* form) : TTunerPage(form) {
@@ -67,8 +61,8 @@ TThemePage::TThemePage(TTunerForm* form) : TTunerPage(form) {
     auto* column = new QVBoxLayout(group);
 
     DownloadLogo =
-        Button(QStringLiteral("DownloadLogo"), QStringLiteral("Download Logo"), 160, group);
-    UploadLogo = Button(QStringLiteral("UploadLogo"), QStringLiteral("Upload Logo"), 160, group);
+        NewButton(QStringLiteral("DownloadLogo"), QStringLiteral("Download Logo"), 160, group);
+    UploadLogo = NewButton(QStringLiteral("UploadLogo"), QStringLiteral("Upload Logo"), 160, group);
     auto* strip = new QHBoxLayout();
     strip->addWidget(DownloadLogo);
     strip->addWidget(UploadLogo);
@@ -110,9 +104,9 @@ QWidget* TThemePage::createRow(int slot, QWidget* parent) {
     for (const char* name : EventNames)
         r.combo->addItem(QLatin1String(name));
     r.label->setBuddy(r.combo);
-    r.load = Button(QStringLiteral("LoadLogo") + n, QStringLiteral("Load"), 105, r.row);
-    r.save = Button(QStringLiteral("SaveLogo") + n, QStringLiteral("Save"), 105, r.row);
-    r.clear = Button(QStringLiteral("ClearLogo") + n, QStringLiteral("Clear"), 105, r.row);
+    r.load = NewButton(QStringLiteral("LoadLogo") + n, QStringLiteral("Load"), 105, r.row);
+    r.save = NewButton(QStringLiteral("SaveLogo") + n, QStringLiteral("Save"), 105, r.row);
+    r.clear = NewButton(QStringLiteral("ClearLogo") + n, QStringLiteral("Clear"), 105, r.row);
 
     auto* screen = new QHBoxLayout();
     screen->addWidget(r.label);

@@ -14,6 +14,7 @@
 #include "tuner/buttonspage.h"
 #include "tuner/comparedialog.h"
 #include "tuner/modpage.h"
+#include "tuner/pagekit.h"
 #include "tuner/profilespage.h"
 #include "tuner/screenpage.h"
 #include "tuner/themepage.h"
@@ -31,12 +32,7 @@ const QString kCsvFilter = QStringLiteral("All (*);;CSV File (*.csv)");
 const QString kCsvChoice = QStringLiteral("CSV File (*.csv)");
 constexpr qint64 kCsvSizeLimit = 1 << 20; // a curve file is a few hundred bytes
 
-QPushButton* commandButton(const QString& name, const QString& caption, QWidget* parent) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setMinimumWidth(160);
-    return button;
-}
+constexpr int kCommandWidth = 160; // the command buttons' least width
 
 // After a failed transfer: the firmware refusal, when that was the reason, then "Error".
 void ReportFailure(QWidget* parent) {
@@ -62,15 +58,14 @@ void TTunerForm::createTopStrip() {
     TopStrip = new QWidget(this);
     auto* strip = new QHBoxLayout(TopStrip);
     strip->setContentsMargins(0, 0, 0, 0);
-    DownloadSettings = commandButton("DownloadSettings", "Download Settings", TopStrip);
-    UploadSettings = commandButton("UploadSettings", "Upload Settings", TopStrip);
-    SoftReset = commandButton("SoftReset", "Soft Reset Mod", TopStrip);
-    RstSettings = commandButton("RstSettings", "Reset Settings", TopStrip);
-    CompareWithDevice = commandButton("CompareWithDevice", "Compare with Device", TopStrip);
+    DownloadSettings = NewButton("DownloadSettings", "Download Settings", kCommandWidth, TopStrip);
+    UploadSettings = NewButton("UploadSettings", "Upload Settings", kCommandWidth, TopStrip);
+    SoftReset = NewButton("SoftReset", "Soft Reset Mod", kCommandWidth, TopStrip);
+    RstSettings = NewButton("RstSettings", "Reset Settings", kCommandWidth, TopStrip);
+    CompareWithDevice =
+        NewButton("CompareWithDevice", "Compare with Device", kCommandWidth, TopStrip);
     CompareWithDevice->setEnabled(false);
-    QPalette red = RstSettings->palette();
-    red.setColor(QPalette::ButtonText, Qt::red);
-    RstSettings->setPalette(red);
+    SetRedCaption(RstSettings);
     UploadSettings->setEnabled(false);
     strip->addWidget(DownloadSettings);
     strip->addWidget(UploadSettings);
@@ -89,8 +84,8 @@ void TTunerForm::createStartPanel() {
     StartPanel = new QWidget(this);
     auto* column = new QVBoxLayout(StartPanel);
     column->setContentsMargins(0, 0, 0, 0);
-    NewSettings = commandButton("NewSettings", "New Settings", StartPanel);
-    LoadSettings = commandButton("LoadSettings", "Load Settings", StartPanel);
+    NewSettings = NewButton("NewSettings", "New Settings", kCommandWidth, StartPanel);
+    LoadSettings = NewButton("LoadSettings", "Load Settings", kCommandWidth, StartPanel);
     auto row = [&](QPushButton* button) {
         auto* line = new QHBoxLayout();
         line->addWidget(button);
