@@ -3,7 +3,6 @@
 #include "settings/models.h"
 #include "settings/settings.h"
 #include "settings/transfer.h"
-#include "shell/dialogs.h"
 #include "tuner/binding.h"
 #include "tuner/tuner.h"
 
@@ -114,9 +113,7 @@ TCompareDialog* CompareWithDevice(TTunerForm* form) {
         return nullptr;
     TSettings device = Settings; // what the device doesn't transfer stays the editor's
     if (!ReadDeviceSettingsInto(device)) {
-        if (const auto version = TakeFirmwareRefusal())
-            Dialogs::error(form, FirmwareRefusalText(*version));
-        Dialogs::information(form, QStringLiteral("Error"));
+        ReportFailure(form);
         return nullptr;
     }
     if (auto* earlier = form->findChild<TCompareDialog*>(QString(), Qt::FindDirectChildrenOnly))

@@ -34,13 +34,13 @@ constexpr qint64 kCsvSizeLimit = 1 << 20; // a curve file is a few hundred bytes
 
 constexpr int kCommandWidth = 160; // the command buttons' least width
 
-// After a failed transfer: the firmware refusal, when that was the reason, then "Error".
+} // namespace
+
 void ReportFailure(QWidget* parent) {
     if (const auto version = TakeFirmwareRefusal())
         Dialogs::error(parent, FirmwareRefusalText(*version));
     Dialogs::information(parent, QStringLiteral("Error"));
 }
-} // namespace
 
 TTunerForm::TTunerForm(QWidget* parent) : QWidget(parent) {
     setWindowTitle(QStringLiteral("Tuner"));

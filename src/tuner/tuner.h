@@ -19,6 +19,10 @@ class TScreenPage;
 class TThemePage;
 class TTunerPage;
 
+// After a failed transfer of the settings: the firmware refusal, when that was the reason,
+// then "Error".
+void ReportFailure(QWidget* parent);
+
 class TTunerForm : public QWidget {
     Q_OBJECT
 public:
