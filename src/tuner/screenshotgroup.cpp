@@ -3,7 +3,6 @@
 #include "display/displaydata.h"
 #include "display/picture.h"
 #include "display/transfers.h"
-#include "settings/models.h"
 #include "shell/application.h"
 #include "shell/dialogs.h"
 #include "shell/mother.h"
@@ -29,10 +28,7 @@ namespace {
 constexpr int InitialZoom = 2;
 constexpr int StatusMs = 8000;
 
-// The rows of the display; a model without one gets the smaller display's area.
-int DisplayRows() {
-    return DisplayRefusal().isEmpty() ? ModInfo.scrHeight : 32;
-}
+constexpr int SmallDisplayRows = 32; // the area shown for a model without a display
 
 // Says something in the main window's status bar, when there is one.
 void ShowStatus(const QString& text) {
@@ -98,7 +94,7 @@ bool TScreenshotGroup::captureShown() const {
 
 void TScreenshotGroup::SizeBarChange() {
     Screenshot->clear();
-    Screenshot->setArea(QSize(DisplayWidth, DisplayRows()), zoom());
+    Screenshot->setArea(QSize(DisplayWidth, DisplayRows(SmallDisplayRows)), zoom());
 }
 
 // The slider's position in a tool tip below its thumb, while it is dragged.
@@ -141,7 +137,7 @@ void TScreenshotGroup::TakeScreenshotClick() {
 }
 
 void TScreenshotGroup::showCapture() {
-    const int rows = DisplayRows();
+    const int rows = DisplayRows(SmallDisplayRows);
     Screenshot->setArea(QSize(DisplayWidth, rows), zoom());
     Screenshot->setPicture(ScreenToPicture(rows, 1));
 }

@@ -43,13 +43,10 @@ const std::array<TCodeBinding, LogoSlots> kLogoScreens = {{
     {"LogoComboBox8", LogoScreen, 7},
 }};
 
-// The rows of the connected model's display, 0 when no model with a display is known.
-int DisplayRows() {
-    return DisplayRefusal().isEmpty() ? ModInfo.scrHeight : 0;
-}
+constexpr int NoRows = 0; // the display rows of a model without a display: no logo slots
 
 int ShownSlots() {
-    return DisplayRows() > 0 ? qBound(0, ModInfo.numLogo, LogoSlots) : 0;
+    return DisplayRows(NoRows) > 0 ? qBound(0, ModInfo.numLogo, LogoSlots) : 0;
 }
 
 } // namespace
@@ -137,7 +134,7 @@ void TThemePage::showSettings() {
 }
 
 void TThemePage::layoutForModel() {
-    const int rows = DisplayRows(), shown = ShownSlots();
+    const int rows = DisplayRows(NoRows), shown = ShownSlots();
     for (int slot = 0; slot < LogoSlots; ++slot) {
         const TLogoRow& r = Rows[size_t(slot)];
         if (rows > 0)
@@ -158,7 +155,7 @@ void TThemePage::ShowLogos() {
 }
 
 void TThemePage::drawLogos() {
-    const int rows = DisplayRows(), shown = ShownSlots();
+    const int rows = DisplayRows(NoRows), shown = ShownSlots();
     for (int slot = 0; slot < shown; ++slot)
         Rows[size_t(slot)].logo->setPicture(LogoToPicture(slot, rows));
     m_drawnRows = rows;
@@ -219,7 +216,7 @@ void TThemePage::LoadLogo1Click(int slot) {
         if (file.isEmpty())
             return;
         QString error;
-        switch (LoadLogoFile(file, slot, DisplayRows(), error)) {
+        switch (LoadLogoFile(file, slot, DisplayRows(NoRows), error)) {
         case TFileResult::Done:
             ShowLogos();
             break;
@@ -238,14 +235,14 @@ void TThemePage::SaveLogo1Click(int slot) {
         if (file.isEmpty())
             return;
         QString error;
-        if (SaveLogoFile(file, slot, DisplayRows(), error) == TFileResult::Failed)
+        if (SaveLogoFile(file, slot, DisplayRows(NoRows), error) == TFileResult::Failed)
             Dialogs::error(this, error);
     });
 }
 
 void TThemePage::ClearLogo1Click(int slot) {
     Guarded(this, [this, slot] {
-        ClearLogo(slot, DisplayRows());
+        ClearLogo(slot, DisplayRows(NoRows));
         ShowLogos();
     });
 }

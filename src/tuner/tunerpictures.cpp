@@ -1,5 +1,7 @@
 #include "tuner/tunerpictures.h"
 
+#include "display/transfers.h"
+#include "settings/models.h"
 #include "shell/dialogs.h"
 
 #include <QDir>
@@ -67,6 +69,10 @@ QString SavePictureName(QWidget* parent, const QString& caption, const QString& 
                                        .arg(QFileInfo(name).fileName())))
         return {};
     return name;
+}
+
+int DisplayRows(int fallback) {
+    return DisplayRefusal().isEmpty() ? ModInfo.scrHeight : fallback;
 }
 
 QFrame* PicturePanel(const QString& name, QWidget* picture, QWidget* parent) {

@@ -33,6 +33,10 @@ private:
     int m_zoom = 1;
 };
 
+// The rows of the connected model's display, or `fallback` when no model with a display is
+// known.
+int DisplayRows(int fallback);
+
 // A white panel with a flat frame holding `picture` centred.
 QFrame* PicturePanel(const QString& name, QWidget* picture, QWidget* parent);
 
