@@ -2,6 +2,7 @@
 
 #include "settings/codetables.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -28,9 +29,13 @@ const TFlagBit* FlagBitOf(const char* control) {
 
 QComboBox* NewCodeList(const QString& objectName, std::span<const char* const> names,
                        QWidget* parent) {
+    return NewCodeList(objectName, CodeList(names), parent);
+}
+
+QComboBox* NewCodeList(const QString& objectName, const QStringList& names, QWidget* parent) {
     auto* list = new QComboBox(parent);
     list->setObjectName(objectName);
-    list->addItems(CodeList(names));
+    list->addItems(names);
     list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     return list;
 }
@@ -54,6 +59,12 @@ QLineEdit* NewField(const QString& objectName, QWidget* parent) {
     edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("0000000")));
     edit->setMaximumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("00000000000")));
     return edit;
+}
+
+QCheckBox* NewCheck(const QString& objectName, const QString& caption, QWidget* parent) {
+    auto* box = new QCheckBox(caption, parent);
+    box->setObjectName(objectName);
+    return box;
 }
 
 QPushButton* NewButton(const QString& objectName, const QString& caption, int minWidth,

@@ -7,6 +7,7 @@
 
 #include <span>
 
+class QCheckBox;
 class QComboBox;
 class QGridLayout;
 class QGroupBox;
@@ -18,12 +19,15 @@ class QScrollArea;
 // A list holding names in code order.
 QComboBox* NewCodeList(const QString& objectName, std::span<const char* const> names,
                        QWidget* parent = nullptr);
+QComboBox* NewCodeList(const QString& objectName, const QStringList& names,
+                       QWidget* parent = nullptr);
 // The two-item list of a Settings.flags bit, named and filled from the flag table by its
 // control name ("TempUnit" -> "°C", "°F").
 QComboBox* NewFlagList(const char* control, QWidget* parent = nullptr);
 // The caption of a Settings.flags list from the flag table ("Temp. Unit:").
 QString FlagCaption(const char* control);
 QLineEdit* NewField(const QString& objectName, QWidget* parent = nullptr);
+QCheckBox* NewCheck(const QString& objectName, const QString& caption, QWidget* parent = nullptr);
 // A named push button at least minWidth pixels wide (0: as wide as its caption).
 QPushButton* NewButton(const QString& objectName, const QString& caption, int minWidth,
                        QWidget* parent = nullptr);

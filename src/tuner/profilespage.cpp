@@ -79,36 +79,13 @@ enum Column {
     Rest
 };
 
+// The panel's text fields: at least ten digits wide and, unlike the kit's fields, without
+// an upper bound.
 QLineEdit* NewEdit(const char* name, QWidget* parent) {
     auto* edit = new QLineEdit(parent);
     edit->setObjectName(QLatin1String(name));
     edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("0000000000")));
     return edit;
-}
-
-QCheckBox* NewCheck(const char* name, const char* caption, QWidget* parent) {
-    auto* box = new QCheckBox(QString::fromUtf8(caption).trimmed(), parent);
-    box->setObjectName(QLatin1String(name));
-    return box;
-}
-
-QComboBox* NewList(const char* name, const QStringList& items, QWidget* parent) {
-    auto* list = new QComboBox(parent);
-    list->setObjectName(QLatin1String(name));
-    list->addItems(items);
-    return list;
-}
-
-// A caption (the field's buddy, which names it for assistive technology), the field, and
-// its unit caption, in one row of the grid.
-void AddRow(QWidget* parent, QGridLayout* grid, int row, int column, const char* caption,
-            QWidget* field, const char* unit = nullptr) {
-    auto* label = new QLabel(QString::fromUtf8(caption), parent);
-    label->setBuddy(field);
-    grid->addWidget(label, row, column);
-    grid->addWidget(field, row, column + 1);
-    if (unit)
-        grid->addWidget(new QLabel(QString::fromUtf8(unit), parent), row, column + 2);
 }
 
 } // namespace
@@ -170,7 +147,7 @@ QWidget* TProfilesPage::createHeader() {
     auto* header = new QWidget(this);
     auto* row = new QHBoxLayout(header);
     row->setContentsMargins(0, 0, 0, 6);
-    ActiveProfile = NewList("ActiveProfile", ProfileItemNames(), header);
+    ActiveProfile = NewCodeList(QStringLiteral("ActiveProfile"), ProfileItemNames(), header);
     Model = new QLabel(QStringLiteral("000"), header);
     Model->setObjectName(QStringLiteral("Model"));
     Version = new QLabel(QStringLiteral("000"), header);
@@ -214,10 +191,10 @@ QWidget* TProfilesPage::createPanel() {
 
     TFREditor = new TTfrEditor(
         form(), [this]() -> TTfrCurve& { return profile().TFR; }, panel);
-    CopyProfile = new QPushButton(QStringLiteral("Copy Profile"), panel);
-    CopyProfile->setObjectName(QStringLiteral("CopyProfile"));
-    PasteProfile = new QPushButton(QStringLiteral("Paste Profile"), panel);
-    PasteProfile->setObjectName(QStringLiteral("PasteProfile"));
+    CopyProfile =
+        NewButton(QStringLiteral("CopyProfile"), QStringLiteral("Copy Profile"), 0, panel);
+    PasteProfile =
+        NewButton(QStringLiteral("PasteProfile"), QStringLiteral("Paste Profile"), 0, panel);
     PasteProfile->setEnabled(false);
     TFREditor->buttonRow()->addWidget(CopyProfile);
     TFREditor->buttonRow()->addWidget(PasteProfile);
@@ -227,9 +204,9 @@ QWidget* TProfilesPage::createPanel() {
 
 void TProfilesPage::createFields(QWidget* p, QGridLayout* grid) {
     ProfileName = NewEdit("ProfileName", p);
-    ProfileMode = NewList("ProfileMode", CodeList(ModeNames), p);
+    ProfileMode = NewCodeList(QStringLiteral("ProfileMode"), ModeNames, p);
     ProfilePrehValue = NewEdit("ProfilePrehValue", p);
-    ProfilePrehUnit = NewList("ProfilePrehUnit", CodeList(PrehUnitNames), p);
+    ProfilePrehUnit = NewCodeList(QStringLiteral("ProfilePrehUnit"), PrehUnitNames, p);
     // The list is the preheat value's unit caption and has none of its own. A list's name
     // for assistive technology is its current item; its caption travels as the "labelled
     // by" relation, which only a buddy label gives. This one is never shown.
@@ -267,18 +244,20 @@ void TProfilesPage::createFields(QWidget* p, QGridLayout* grid) {
         {MiddleCaption, "T Base:", ProfileLockTemp, "°C"},
     };
     for (int i = 0; i < int(std::size(rows)); ++i)
-        AddRow(p, grid, i % 6, rows[i].column, rows[i].caption, rows[i].field, rows[i].unit);
+        AddFieldRow(grid, i % 6, rows[i].column, QString::fromUtf8(rows[i].caption), rows[i].field,
+                    QString::fromUtf8(rows[i].unit));
     grid->addWidget(ProfilePrehUnit, 2, LeftUnit);
 }
 
 void TProfilesPage::createChecks(QWidget* p, QGridLayout* grid) {
-    ProfilePAlt = NewCheck("ProfilePAlt", " Alt. Parameter", p);
-    ProfileRLock = NewCheck("ProfileRLock", " R/T is Locked", p);
-    ProfilePrehEn = NewCheck("ProfilePrehEn", " Preheat Enabled", p);
-    ProfileInact = NewCheck("ProfileInact", " Profile is Disabled", p);
-    ProfileUseTFR = NewCheck("ProfileUseTFR", " Use TFR Curve", p);
-    ProbeResistance = new QPushButton(QStringLiteral("Read Resistance"), p);
-    ProbeResistance->setObjectName(QStringLiteral("ProbeResistance"));
+    ProfilePAlt = NewCheck(QStringLiteral("ProfilePAlt"), QStringLiteral("Alt. Parameter"), p);
+    ProfileRLock = NewCheck(QStringLiteral("ProfileRLock"), QStringLiteral("R/T is Locked"), p);
+    ProfilePrehEn = NewCheck(QStringLiteral("ProfilePrehEn"), QStringLiteral("Preheat Enabled"), p);
+    ProfileInact =
+        NewCheck(QStringLiteral("ProfileInact"), QStringLiteral("Profile is Disabled"), p);
+    ProfileUseTFR = NewCheck(QStringLiteral("ProfileUseTFR"), QStringLiteral("Use TFR Curve"), p);
+    ProbeResistance =
+        NewButton(QStringLiteral("ProbeResistance"), QStringLiteral("Read Resistance"), 0, p);
     grid->addWidget(ProfilePAlt, 2, MiddleCheck);
     grid->addWidget(ProfileRLock, 4, MiddleCheck);
     grid->addWidget(ProbeResistance, 0, Right);
