@@ -62,6 +62,12 @@ struct TPrehRow {
 constexpr TPrehRow kPrehWatts{1, 1.0, 200.0, 10};
 constexpr TPrehRow kPrehPercent{0, 0, 200, 1};
 
+// The flags bit that switches preheat on in a mode: VW and TC each keep their own; the
+// other modes (and a mode without an item) have none.
+qint32 PreheatBit(int mode) {
+    return mode == pmVW ? pfPrehVW : mode == pmTC ? pfPrehTC : 0;
+}
+
 constexpr int kNameLength = 6;
 constexpr int kPrehValueLength = 5;
 
@@ -432,8 +438,7 @@ void TProfilesPage::ProfileModeChange() {
         control->setEnabled(tc);
     // Each mode keeps its own preheat bit; a change of the box runs its handler, which
     // stores the same bit again and comes back here once without changing anything.
-    const qint32 bit = mode == pmVW ? pfPrehVW : mode == pmTC ? pfPrehTC : 0;
-    ProfilePrehEn->setChecked((p.flags & bit) != 0);
+    ProfilePrehEn->setChecked((p.flags & PreheatBit(mode)) != 0);
     setPreheatFieldsEnabled(ProfilePrehEn->isChecked());
 }
 
@@ -446,8 +451,7 @@ void TProfilesPage::setPreheatFieldsEnabled(bool enabled) {
 
 void TProfilesPage::ProfilePrehEnClick() {
     TProfile& p = profile();
-    const int mode = ProfileMode->currentIndex();
-    const qint32 bit = mode == pmVW ? pfPrehVW : mode == pmTC ? pfPrehTC : 0;
+    const qint32 bit = PreheatBit(ProfileMode->currentIndex());
     if (bit)
         p.flags = ProfilePrehEn->isChecked() ? (p.flags | bit) : (p.flags & ~bit);
     ProfileModeChange();
