@@ -92,10 +92,6 @@ template <class T> T* TBinder::find(const char* name) const {
     return widget;
 }
 
-QWidget* TBinder::control(const char* name) const {
-    return m_page->findChild<QWidget*>(QLatin1String(name));
-}
-
 void TBinder::addFields(std::span<const TFieldBinding> rows) {
     for (const TFieldBinding& row : rows) {
         auto* edit = find<QLineEdit>(row.control);

@@ -108,8 +108,6 @@ public:
     // Commits a bound text field now, edited or not (what leaving it does after an edit).
     void commitField(QLineEdit* edit);
 
-    QWidget* control(const char* name) const; // a bound control by objectName, or null
-
 signals:
     // A user change was stored into Settings.
     void committed(QWidget* control);
