@@ -87,6 +87,7 @@ TTfrChartView::TTfrChartView(QWidget* parent) : QChartView(parent) {
 }
 
 void TTfrChartView::setCurve(const TTfrCurve& curve) {
+    Tag = -1; // a drag under way belonged to the curve being replaced
     const auto values = TfrChartValues(curve);
     QList<QPointF> points;
     points << QPointF(kFirstTemp, values[0]);

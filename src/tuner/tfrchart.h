@@ -32,7 +32,7 @@ class TTfrChartView : public QChartView {
 public:
     explicit TTfrChartView(QWidget* parent = nullptr);
 
-    void setCurve(const TTfrCurve& curve); // rebuilds the seven points
+    void setCurve(const TTfrCurve& curve); // rebuilds the seven points; ends a drag
     QLineSeries* series() const { return m_series; }
     // Where point `index` (0..6) is drawn, in this view's coordinates.
     QPoint pointPosition(int index) const;

@@ -81,6 +81,7 @@ TChartV2P::TChartV2P(QWidget* parent) : QChartView(parent) {
 }
 
 void TChartV2P::showCurve(const TV2PTable& table) {
+    m_tag = -1; // a drag under way belonged to the curve being replaced
     QList<QPointF> points;
     for (int row = 0; row < V2PCurveRows; ++row)
         points.append({table[row][vpPercent] / Resolution, table[row][vpVoltage] / Resolution});
@@ -90,6 +91,7 @@ void TChartV2P::showCurve(const TV2PTable& table) {
 }
 
 void TChartV2P::clearCurve() {
+    m_tag = -1;
     m_line->clear();
     m_marks->clear();
     placeLabels();

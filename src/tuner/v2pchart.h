@@ -20,7 +20,7 @@ class TChartV2P : public QChartView {
 public:
     explicit TChartV2P(QWidget* parent = nullptr);
 
-    // Rows 0..10 of a battery table (stored units) as the curve.
+    // Rows 0..10 of a battery table (stored units) as the curve. Both end a drag.
     void showCurve(const TV2PTable& table);
     void clearCurve();
 

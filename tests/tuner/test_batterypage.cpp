@@ -60,6 +60,7 @@ private slots:
     void loadedFiles_data();
     void loadedFiles();
     void draggingPoints();
+    void redrawEndsTheDrag();
     void calibrationOnlyWithShift();
     void editsReachTheDevice();
 
@@ -351,6 +352,31 @@ void TestBatteryPage::draggingPoints() {
     QTest::mouseMove(chart()->viewport(), beside + QPoint(10, 10));
     QTest::mouseRelease(chart()->viewport(), Qt::LeftButton, {}, beside + QPoint(10, 10));
     QCOMPARE(Settings.v2p, settled);
+}
+
+// A redraw during a drag ("Defaults" pressed from the keyboard, a preset without a table)
+// ends the drag: the mouse moves nothing and the release stores nothing.
+void TestBatteryPage::redrawEndsTheDrag() {
+    QWidget* viewport = chart()->viewport();
+    Settings.v2p[5] = {5000, 400};
+    page()->showSettings();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, chart()->pointPosition(5));
+    QCOMPARE(chart()->Tag(), 5);
+    page()->BitBtn3Click();
+    QCOMPARE(chart()->Tag(), -1);
+    const QPoint target = chart()->pointPosition(5) + QPoint(0, -40);
+    QTest::mouseMove(viewport, target);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, target);
+    QCOMPARE(Settings.v2p, GenericBatteryTable());
+    QCOMPARE(shownCurve(), curveOf(Settings.v2p));
+
+    QTest::mousePress(viewport, Qt::LeftButton, {}, chart()->pointPosition(3));
+    chart()->clearCurve();
+    QCOMPARE(chart()->Tag(), -1); // no index into the empty curve
+    QTest::mouseMove(viewport, target);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, target);
+    QCOMPARE(chart()->pointCount(), 0);
+    QCOMPARE(Settings.v2p, GenericBatteryTable());
 }
 
 void TestBatteryPage::calibrationOnlyWithShift() {

@@ -21,6 +21,7 @@ private slots:
     void cleanup();
     void endPoints();
     void dragStoresTheCurveAtTheEnd();
+    void redrawEndsTheDrag();
     void csvRoundTripInACommaLocale();
     void badFileChangesNothing();
     void failedSaveKeepsTheOldFile();
@@ -121,6 +122,27 @@ void TestTfrChart::dragStoresTheCurveAtTheEnd() {
     m_form->TabProfiles->ProfileMode->setCurrentIndex(pmVW); // disabled: the mouse does nothing
     QTest::mousePress(view, Qt::LeftButton, {}, chart()->pointPosition(2));
     QCOMPARE(chart()->Tag, -1);
+}
+
+// A redraw during a drag (here another profile's tab) ends the drag: the mouse moves
+// nothing and the release stores nothing, into either profile.
+void TestTfrChart::redrawEndsTheDrag() {
+    const TTfrCurve other = {11000, 12000, 13000, 14000, 15000};
+    Settings.profile[1].mode = pmTC;
+    Settings.profile[1].flags = pfUseTFR;
+    Settings.profile[1].TFR = other;
+    const TTfrCurve first = Settings.profile[0].TFR;
+    QWidget* view = chart()->viewport();
+    QTest::mousePress(view, Qt::LeftButton, {}, chart()->pointPosition(3));
+    QCOMPARE(chart()->Tag, 3);
+    m_form->TabProfiles->TabControl->setCurrentIndex(1);
+    QCOMPARE(chart()->Tag, -1);
+    const QPoint target = chart()->pointPosition(3) - QPoint(0, 60);
+    QTest::mouseMove(view, target);
+    QTest::mouseRelease(view, Qt::LeftButton, {}, target);
+    QCOMPARE(chartValues()[3], 1.3);
+    QCOMPARE(Settings.profile[1].TFR, other);
+    QCOMPARE(Settings.profile[0].TFR, first);
 }
 
 // A save writes "." whatever the locale and CR LF after every line; loading it back gives the
