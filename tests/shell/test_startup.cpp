@@ -151,6 +151,13 @@ void TestStartup::savedChoiceIsTheUsersLastRealOne() {
                  QTest::keyClicks(form.ComPorts->lineEdit(), "Demo");
              }),
              QString("ttyACM7"));
+    // A "Demo" kept by an older version is read as "Auto": a real device is looked for.
+    ground.writeAppSettings("<Root><General ComPort=\"Demo\"/></Root>");
+    QCOMPARE(savedAfter([](TMotherForm& form) {
+                 QCOMPARE(form.ComPorts->currentText(), QString("Demo")); // the fallback
+                 QCOMPARE(form.savedChoice(), QString("Auto"));
+             }),
+             QString("Auto"));
     // Back to Auto, then Demo: Auto stays, so a device plugged in later takes over.
     Dialogs::setNextAnswer(QMessageBox::Ok);
     QCOMPARE(savedAfter([](TMotherForm& form) {
