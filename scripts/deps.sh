@@ -7,6 +7,8 @@ PACKAGES=(
     libpugixml-dev libgif-dev libudev-dev libgl-dev
     dfu-util xvfb xauth libxml2-utils imagemagick python3 python3-serial socat
     qt6-qpa-plugins fonts-dejavu-core
+    scdoc man-db bash-completion
+    appstream desktop-file-utils lintian  # the validators the packaging tests run
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
