@@ -3,6 +3,8 @@
 #include "settings/numbers.h"
 #include "settings/settings.h"
 
+#include <limits>
+
 namespace {
 
 const TProfile* ActiveProfile(const TSettings& s) {
@@ -206,6 +208,42 @@ QString RowCsvCell(const TMonitorSample& sample, int row) {
     if (!raw)
         return {};
     return Number(Rows[size_t(row)], *raw, QLocale::c());
+}
+
+// Digits with an optional "-" and, with decimals, a "." before exactly that many of them,
+// as Decimal() and QString::number() write them: no leading zeros, no "-0".
+std::optional<qint32> RowRawFromCsvCell(int row, std::string_view cell) {
+    const TMonitorRow& r = Rows[size_t(row)];
+    const int decimals = r.kind == TValueKind::Real ? r.decimals : 0;
+    if (r.kind == TValueKind::Real && !PowerOfTen(r.divisor, r.decimals))
+        return std::nullopt; // not written exactly, so not read back either
+    const bool negative = !cell.empty() && cell.front() == '-';
+    if (negative && r.kind == TValueKind::Unsigned)
+        return std::nullopt;
+    const std::string_view digits = cell.substr(negative ? 1 : 0);
+    const size_t point = decimals > 0 ? digits.size() - size_t(decimals) - 1 : digits.size();
+    if (digits.size() < size_t(decimals) + (decimals > 0 ? 2 : 1) ||
+        (decimals > 0 && digits[point] != '.') || (point > 1 && digits.front() == '0'))
+        return std::nullopt;
+    qint64 magnitude = 0;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i == point && decimals > 0)
+            continue;
+        if (digits[i] < '0' || digits[i] > '9' || magnitude > (qint64(1) << 32))
+            return std::nullopt;
+        magnitude = magnitude * 10 + (digits[i] - '0');
+    }
+    const qint64 value = negative ? -magnitude : magnitude;
+    const bool fits = r.kind == TValueKind::Unsigned
+                          ? value <= qint64(std::numeric_limits<quint32>::max())
+                          : value >= std::numeric_limits<qint32>::min() &&
+                                value <= std::numeric_limits<qint32>::max();
+    if (!fits || (negative && magnitude == 0))
+        return std::nullopt;
+    const auto raw = qint32(quint32(quint64(value)));
+    if (IsMissing(r.missing, raw))
+        return std::nullopt; // written as an empty cell
+    return raw;
 }
 
 double RowToChart(int row, double value) {

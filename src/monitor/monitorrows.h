@@ -12,6 +12,7 @@
 
 #include <array>
 #include <optional>
+#include <string_view>
 
 struct TSettings;
 
@@ -69,6 +70,10 @@ QString RowLabel(const TMonitorSample& sample, int row, const QLocale& locale = 
 QString RowMissingText(int row);
 // The CSV cell: the label's number with "." as decimal separator, empty where missing.
 QString RowCsvCell(const TMonitorSample& sample, int row);
+// The raw value of a non-empty CSV cell, exactly as RowCsvCell writes it (the row's number
+// of decimals, no superfluous zeros or signs, within 32 bits, not a value the row shows as
+// missing); nothing for anything else.
+std::optional<qint32> RowRawFromCsvCell(int row, std::string_view cell);
 
 // A value onto the chart's scale: min..max becomes 0..100 (nothing clamped).
 double RowToChart(int row, double value);
