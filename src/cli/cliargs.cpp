@@ -24,7 +24,7 @@ const QHash<QString, TCommandSpec>& CommandSpecs() {
         {QStringLiteral("logos upload"), {1, 1, {}, {}}},
         {QStringLiteral("screenshot"), {1, 1, {QStringLiteral("zoom")}, {}}},
         {QStringLiteral("monitor"),
-         {0, 0, {QStringLiteral("count"), QStringLiteral("output")}, {}}},
+         {0, 0, {QStringLiteral("count"), QStringLiteral("output"), QStringLiteral("record")}, {}}},
         {QStringLiteral("keys"),
          {0, 0, {QStringLiteral("fire")}, {QStringLiteral("plus"), QStringLiteral("minus")}}},
         {QStringLiteral("measure-coil"), {}},
@@ -119,6 +119,10 @@ void TParser::TakeCommandOption(const QString& name, const QString* inlineValue)
         m_opt.output = TakeValue(name, inlineValue);
         if (m_opt.output.isEmpty())
             UsageError(QStringLiteral("--output needs a file name"));
+    } else if (name == QLatin1String("record")) {
+        m_opt.record = TakeValue(name, inlineValue);
+        if (m_opt.record.isEmpty())
+            UsageError(QStringLiteral("--record needs a file name"));
     } else if (name == QLatin1String("fire")) {
         SetKeys(TKeyPress::Fire);
         m_opt.fireMs = ParseIntOption(name, TakeValue(name, inlineValue), 100, 60000);
@@ -236,8 +240,10 @@ QString UsageText() {
         "  logos download DIR         save the logos as DIR/logo1.png .. and DIR/screens.csv\n"
         "  logos upload DIR           send DIR/logo1.* .. (.png .bmp .gif .jpg) and screens.csv\n"
         "  screenshot FILE [--zoom N] capture the display (.png .bmp .jpg .gif, zoom 1..8)\n"
-        "  monitor [--count N] [--output FILE]\n"
+        "  monitor [--count N] [--output FILE] [--record FILE]\n"
         "                             poll the live values and print them as CSV\n"
+        "                             (--output: written at the end; --record: a new file\n"
+        "                             that gets each row as it comes)\n"
         "  keys --fire MS | --plus | --minus\n"
         "                             fire for MS milliseconds (100..60000), or press a key\n"
         "  measure-coil               measure the coil's cold resistance\n"

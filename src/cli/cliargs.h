@@ -22,6 +22,7 @@ struct TCliOptions {
     int zoom = 1;   // screenshot: 1..8
     int count = -1; // monitor: number of polls, -1 = until interrupted
     QString output; // monitor: CSV file instead of standard output
+    QString record; // monitor: CSV file written row by row as the polls come in
     TKeyPress keys = TKeyPress::None;
     int fireMs = 0; // keys --fire
 

@@ -112,16 +112,24 @@ bool ReadMonitorData() {
     return sequence.Finish();
 }
 
+int NextPollGap(const TMonitorData& data, int interval) {
+    const bool firing = data.atm[AtmTime] > 0 || data.atm[AtmPower] > 0;
+    return firing ? 0 : interval;
+}
+
 TMonitorPoller::TMonitorPoller(QObject* parent) : QObject(parent) {
-    m_timer.setInterval(DefaultInterval);
-    m_timer.setSingleShot(false);
+    m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &TMonitorPoller::tick);
 }
 
 void TMonitorPoller::start() {
+    if (!m_active) {
+        m_period = 0;
+        m_clock.invalidate();
+    }
     m_active = true;
-    if (!m_polling)
-        m_timer.start();
+    if (!m_polling && !m_timer.isActive())
+        m_timer.start(m_interval);
 }
 
 void TMonitorPoller::stop() {
@@ -135,11 +143,14 @@ void TMonitorPoller::stop() {
 void TMonitorPoller::tick() {
     if (m_polling || PortBusy() != 0) { // never wait for the port on the thread that holds it
         ++m_skipped;
+        m_timer.start(m_interval);
         return;
     }
-    m_timer.stop();
     m_polling = true;
     m_pollTime = QDateTime::currentMSecsSinceEpoch();
+    if (m_clock.isValid())
+        m_period = int(m_clock.elapsed());
+    m_clock.start();
     bool ok = false;
     try {
         ok = ReadMonitorData();
@@ -158,5 +169,5 @@ void TMonitorPoller::tick() {
     if (!ok)
         emit stopped(true);
     else if (m_active)
-        m_timer.start();
+        m_timer.start(NextPollGap(MonitorData, m_interval));
 }

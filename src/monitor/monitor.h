@@ -4,6 +4,7 @@
 
 #include "monitor/monitordata.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -14,11 +15,18 @@
 // stored and skips the "PPAR[%d]" read.
 bool ReadMonitorData();
 
-// Repeats ReadMonitorData with a gap of `interval` ms between the end of one poll and the
+// The gap before the next poll, after a poll that read `data`: while the device fires the
+// next poll starts as soon as the window has handled its events, otherwise `interval` ms
+// later. Every poll is a sequence of its own (the port flushed, the busy flag taken and
+// given back), so a shorter gap gives up nothing of the transport's pacing; it only lets
+// the polls of a firing follow each other closely.
+int NextPollGap(const TMonitorData& data, int interval);
+
+// Repeats ReadMonitorData with a gap of NextPollGap between the end of one poll and the
 // start of the next. A tick that finds the port busy (another transaction, possibly one
-// showing a message box) is skipped and tried again at the next tick. A failed poll stops
-// monitoring; so does a port error escaping from a poll, which is passed on to the caller of
-// the event loop (the application's error display).
+// showing a message box) is skipped and tried again `interval` ms later. A failed poll
+// stops monitoring; so does a port error escaping from a poll, which is passed on to the
+// caller of the event loop (the application's error display).
 class TMonitorPoller : public QObject {
     Q_OBJECT
 public:
@@ -30,9 +38,13 @@ public:
     bool active() const { return m_active; }
     bool polling() const { return m_polling; } // a poll is running right now
     int skippedTicks() const { return m_skipped; }
-    void setInterval(int ms) { m_timer.setInterval(ms); }
+    void setInterval(int ms) { m_interval = ms; }
+    int interval() const { return m_interval; }
     // When the last poll started: milliseconds since the epoch (UTC); 0 before the first.
     qint64 lastPollTime() const { return m_pollTime; }
+    // Milliseconds from the start of the poll before the last one to the start of the last,
+    // 0 until monitoring has made two polls since it started.
+    int pollPeriod() const { return m_period; }
 
 signals:
     // After every poll, also a failed one (its zeros are to be shown once).
@@ -44,8 +56,11 @@ private:
     void tick();
 
     QTimer m_timer;
+    int m_interval = DefaultInterval;
     bool m_active = false;
     bool m_polling = false;
     int m_skipped = 0;
     qint64 m_pollTime = 0;
+    QElapsedTimer m_clock; // since the start of the last poll
+    int m_period = 0;
 };

@@ -2,6 +2,8 @@
 
 #include "cli/clirunner.h"
 #include "common/fullfs.h"
+#include "monitor/monitorcsv.h"
+#include "monitor/monitorhistory.h"
 
 #include <QDateTime>
 #include <QRandomGenerator>
@@ -52,6 +54,7 @@ private slots:
     void monitorCsv();
     void monitorStopsOnCtrlC();
     void monitorKeepsRowsWhenTheDeviceIsLost();
+    void monitorRecordsRowByRow();
     void actions();
     void destructiveActionsNeedConfirmation();
     void send();
@@ -387,6 +390,50 @@ void TestCliDevice::monitorKeepsRowsWhenTheDeviceIsLost() {
     QVERIFY2(gone.ok(), qPrintable(gone.errors()));
     QCOMPARE(RunCliOn(gone, {"monitor", "--output", dir.filePath("n.csv")}).code, 1);
     QCOMPARE(FolderEntries(dir.path()), QStringList{"m.csv"});
+}
+
+// --record refuses an existing file before asking the device anything. A recording killed
+// right after its third row holds exactly those rows, one killed at any moment only whole
+// rows; both read back strictly, and what --output writes comes back byte for byte.
+void TestCliDevice::monitorRecordsRowByRow() {
+    TEmuProcess emu;
+    QVERIFY2(emu.ok(), qPrintable(emu.errors()));
+    QTemporaryDir dir;
+    const QString mine = dir.filePath("mine.csv");
+    QVERIFY(WriteText(mine, "mine\n"));
+    const TRun refused = RunCliOn(emu, {"monitor", "--count", "2", "--record", mine});
+    QCOMPARE(refused.code, 2);
+    QCOMPARE(refused.err, "Cannot record to " + mine + ": the file exists\n");
+    QCOMPARE(ReadAll(mine), QByteArray("mine\n"));
+    QVERIFY(emu.received().isEmpty());
+
+    const QString killed = dir.filePath("killed.csv");
+    const TRun crash = RunCli({"--port", emu.pty(), "monitor", "--record", killed},
+                              {"DEVEDAZI_TEST_CRASH=record-3"});
+    QCOMPARE(crash.code, -1);                // ended by SIGKILL
+    QCOMPARE(CsvLines(crash.out).size(), 3); // header and two rows reached standard output
+    TMonitorHistory rows;
+    QString error;
+    QVERIFY2(LoadMonitorCsv(killed, rows, &error), qPrintable(error));
+    QCOMPARE(rows.size(), 3);
+
+    const QString anytime = dir.filePath("anytime.csv");
+    QProcess cli;
+    cli.start(BuiltProgram("devedazi-cli"), {"--port", emu.pty(), "monitor", "--record", anytime});
+    QTRY_VERIFY_WITH_TIMEOUT(CsvLines(QString::fromUtf8(ReadAll(anytime))).size() >= 4, 30000);
+    QTest::qWait(QRandomGenerator::global()->bounded(300));
+    ::kill(pid_t(cli.processId()), SIGKILL);
+    QVERIFY(cli.waitForFinished(10000));
+    QVERIFY2(LoadMonitorCsv(anytime, rows, &error), qPrintable(error));
+    QVERIFY(rows.size() >= 3);
+
+    const QString output = dir.filePath("out.csv");
+    QCOMPARE(RunCliOn(emu, {"monitor", "--count", "3", "--output", output}).code, 0);
+    QVERIFY(LoadMonitorCsv(output, rows));
+    QCOMPARE(rows.size(), 3);
+    const QString again = dir.filePath("again.csv");
+    QVERIFY(WriteMonitorCsv(again, rows));
+    QCOMPARE(ReadAll(again), ReadAll(output));
 }
 
 void TestCliDevice::actions() {

@@ -4,6 +4,7 @@
 #include "link/ComPort.h"
 #include "link/transport.h"
 #include "monitor/monitor.h"
+#include "settings/actions.h"
 #include "settings/models.h"
 #include "settings/settings.h"
 
@@ -55,6 +56,7 @@ private slots:
     void deviceStopsMidPoll();
     void pollerRepeatsWithGap();
     void pollerSkipsBusyTicks();
+    void pollerFollowsAFiringClosely();
     void pollerStopsAfterFailure();
     void pollerRestartsAfterAPortError();
 };
@@ -240,6 +242,45 @@ void TestMonitor::pollerSkipsBusyTicks() {
     QTRY_VERIFY_WITH_TIMEOUT(polled.count() >= 1, 10000);
     QVERIFY(polled.first().at(0).toBool());
     poller.stop();
+}
+
+// While the device fires, the next poll starts as soon as the last one has ended; after the
+// firing the timer's gap applies again (here a minute, so no further poll comes). Each poll
+// is still a sequence of its own: it flushes the line before its first read.
+void TestMonitor::pollerFollowsAFiringClosely() {
+    EmuLink link(1);
+    QVERIFY2(link.ok(), qPrintable(link.error()));
+    TMonitorPoller poller;
+    poller.setInterval(10);
+    int firing = 0;
+    int after = 0;
+    connect(&poller, &TMonitorPoller::polled, this, [&] {
+        poller.setInterval(60000);
+        if (MonitorData.atm[AtmTime] > 0)
+            ++firing;
+        else if (firing > 0)
+            ++after;
+    });
+    QVERIFY(PressKeys(3000, 0, 0));
+    link.emu().clearTrace();
+    poller.start();
+    QTRY_VERIFY_WITH_TIMEOUT(after == 1, 20000);
+    QTest::qWait(300);
+    QCOMPARE(after, 1);
+    QVERIFY2(firing >= 2, qPrintable(QString::number(firing)));
+    QVERIFY(poller.active());
+    poller.stop();
+    int polls = 0;
+    int flushes = 0; // the empty lines of the flushes' carriage returns
+    const auto trace = link.emu().trace();
+    for (const auto& entry : trace) {
+        if (!entry.received)
+            continue;
+        polls += entry.line == "ID?";
+        flushes += entry.line.isEmpty();
+        QVERIFY(entry.line != "ID?" || flushes >= 3 * polls);
+    }
+    QCOMPARE(polls, firing + 1);
 }
 
 void TestMonitor::pollerStopsAfterFailure() {
