@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QVarLengthArray>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -18,10 +19,34 @@ constexpr int MarkGap = 3; // between a marker and its value
 // newest point, which may sit half a pixel beyond the edge, is whole there when the next
 // poll scrolls it into view.
 constexpr double RunOn = LineWidth + 1;
+constexpr double WheelStep = 120;  // one notch of a mouse wheel
+constexpr double WheelZoom = 1.41; // the zoom of one notch: two notches make a "+"
+
+QRgb RowColour(int row) {
+    return 0xFF000000u | MonitorRows()[size_t(row)].colour;
+}
+
+// n pixels of one colour, two at a time.
+void FillRun(QRgb* pixels, int n, QRgb colour) {
+    if (n > 0 && reinterpret_cast<quintptr>(pixels) % sizeof(quint64) != 0) {
+        *pixels++ = colour;
+        --n;
+    }
+    const quint64 two = quint64(colour) << 32 | colour;
+    auto* pairs = reinterpret_cast<quint64*>(pixels);
+    for (int i = 0; i < n / 2; ++i)
+        std::memcpy(pairs + i, &two, sizeof two);
+    if (n % 2)
+        pixels[n - 1] = colour;
+}
+
+QString DefaultEmptyText() {
+    return QStringLiteral("Start Monitoring to see live values");
+}
 } // namespace
 
 TMonitorChart::TMonitorChart(const TMonitorHistory& history, QWidget* parent)
-    : QWidget(parent), m_history(history) {
+    : QWidget(parent), m_history(history), m_emptyText(DefaultEmptyText()) {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(120, 80);
@@ -38,6 +63,20 @@ void TMonitorChart::samplesAdded() {
     update();
 }
 
+void TMonitorChart::historyReset() {
+    m_zoom = 1;
+    m_fitAll = false;
+    m_follow = true;
+    m_curvesEnd = -1;
+    page();
+    invalidate();
+}
+
+void TMonitorChart::setEmptyText(const QString& text) {
+    m_emptyText = text;
+    update();
+}
+
 void TMonitorChart::setHoverIndex(int index) {
     if (index == m_hover)
         return;
@@ -50,23 +89,74 @@ qsizetype TMonitorChart::lastX() const {
     return m_history.size() - 1;
 }
 
+// Zoomed out no further than the whole session (or one unzoomed page, when that is more).
+double TMonitorChart::wholeSpan() const {
+    return double(std::max<qsizetype>({m_base, lastX(), MinPoints}));
+}
+
+// "Fit All": the polls there are across the whole plot.
+double TMonitorChart::fitSpan() const {
+    return double(std::max<qsizetype>(lastX(), MinPoints));
+}
+
+void TMonitorChart::updateSpan() {
+    if (m_fitAll && !m_frozen)
+        m_zoom = fitSpan() / m_base;
+    m_perPage = int(std::clamp(std::round(m_base * m_zoom), double(MinPoints), wholeSpan()));
+}
+
 // Until the first page is full it stays in view; later a following chart shows the newest
-// points and a panned one stays where the user left it.
+// points, and a panned or frozen one stays where it is.
 void TMonitorChart::page() {
+    updateSpan();
     const qsizetype last = lastX();
     if (last <= m_perPage - 1) {
         m_min = 0;
         m_max = m_perPage - 1;
-        return;
-    }
-    if (m_follow) {
+    } else if (m_follow && !m_frozen) {
         m_max = double(last);
         m_min = m_max - m_perPage;
-        return;
+    } else {
+        m_min = std::clamp(m_min, 0.0, double(last - m_perPage));
+        m_max = m_min + m_perPage;
+        if (!m_frozen)
+            m_follow = m_max >= double(last);
     }
-    m_min = std::clamp(m_min, 0.0, double(last - m_perPage));
-    m_max = m_min + m_perPage;
-    m_follow = m_max >= double(last);
+    emit viewChanged();
+}
+
+void TMonitorChart::zoomBy(double factor, std::optional<double> anchor) {
+    const double span = m_max - m_min;
+    const double at = anchor.value_or(m_follow && !m_frozen ? m_max : m_min + span / 2);
+    const double share = span > 0 ? std::clamp((at - m_min) / span, 0.0, 1.0) : 1.0;
+    m_fitAll = false;
+    m_zoom = std::clamp(m_perPage * factor, double(MinPoints), wholeSpan()) / m_base;
+    updateSpan();
+    if (!(m_follow && !m_frozen)) {
+        m_min = at - share * m_perPage;
+        m_follow = false; // showing the end again follows (page() sees to it)
+    }
+    page();
+    invalidate();
+}
+
+void TMonitorChart::fitAll() {
+    m_fitAll = true;
+    m_zoom = fitSpan() / m_base;
+    m_follow = true;
+    m_min = 0;
+    page();
+    invalidate();
+}
+
+void TMonitorChart::setFrozen(bool frozen) {
+    if (frozen == m_frozen)
+        return;
+    m_frozen = frozen;
+    if (!frozen)
+        m_follow = true; // running again: on to the newest
+    page();
+    invalidate();
 }
 
 void TMonitorChart::panBy(double pixels) {
@@ -79,10 +169,20 @@ void TMonitorChart::panTo(double min) {
     const qsizetype last = lastX();
     if (last <= m_perPage - 1)
         return; // the first page is not full: nothing to pan
+    m_fitAll = false;
     m_min = std::clamp(min, 0.0, double(last - m_perPage));
     m_max = m_min + m_perPage;
     m_follow = m_max >= double(last);
     update();
+    emit viewChanged();
+}
+
+qsizetype TMonitorChart::firstInView() const {
+    return std::max<qsizetype>(0, qsizetype(std::ceil(m_min)));
+}
+
+qsizetype TMonitorChart::lastInView() const {
+    return std::min(lastX(), qsizetype(std::floor(m_max)));
 }
 
 QRectF TMonitorChart::plotRect() const {
@@ -114,7 +214,7 @@ void TMonitorChart::hover(double pixelX) {
 
 void TMonitorChart::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    m_perPage = std::max(1, width() / PixelsPerPoint);
+    m_base = std::max(1, width() / PixelsPerPoint);
     page();
     invalidate();
 }
@@ -149,25 +249,72 @@ void TMonitorChart::mouseReleaseEvent(QMouseEvent* event) {
     unsetCursor();
 }
 
+// Ctrl+wheel zooms about the mouse; the wheel alone does nothing here.
+void TMonitorChart::wheelEvent(QWheelEvent* event) {
+    const double notches = event->angleDelta().y() / WheelStep;
+    if (!(event->modifiers() & Qt::ControlModifier) || notches == 0)
+        return event->ignore();
+    zoomBy(std::pow(WheelZoom, -notches), xAt(event->position().x()));
+    event->accept();
+}
+
 void TMonitorChart::invalidate() {
     m_curvesValid = false;
     update();
+}
+
+bool TMonitorChart::decimated() const {
+    return m_max - m_min > plotRect().width();
 }
 
 void TMonitorChart::paintEvent(QPaintEvent*) {
     refreshCurves();
     QPainter painter(this);
     painter.drawImage(QPointF(0, 0), m_curves);
-    const QRectF plot = plotRect(); // the run-on stays hidden
+    drawOverlay(painter);
+}
+
+void TMonitorChart::render(QPainter& painter) const {
+    painter.save();
+    painter.setClipRect(rect());
+    painter.fillRect(rect(), palette().color(QPalette::Base));
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (decimated()) {
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        for (int row = 0; row < MonitorRowCount; ++row)
+            if (m_shown[size_t(row)]) {
+                const QColor colour = QColor::fromRgb(MonitorRows()[size_t(row)].colour);
+                forEachBar(row, [&](const QRectF& bar) { painter.fillRect(bar, colour); });
+            }
+        painter.setRenderHint(QPainter::Antialiasing);
+    } else {
+        const auto [first, end] = drawnRange();
+        drawCurves(painter, first, end, false);
+    }
+    drawOverlay(painter);
+    painter.restore();
+}
+
+// Over the curves: the margin right of the plot (where the run-on lies), the highlighted
+// points, and in an empty chart the line that says what fills it.
+void TMonitorChart::drawOverlay(QPainter& painter) const {
+    const QRectF plot = plotRect();
     painter.fillRect(QRectF(plot.right(), 0, width() - plot.right(), height()),
                      palette().color(QPalette::Base));
     painter.setRenderHint(QPainter::Antialiasing);
+    if (m_history.isEmpty()) {
+        painter.setPen(palette().color(QPalette::PlaceholderText));
+        painter.drawText(plot, Qt::AlignCenter | Qt::TextWordWrap, m_emptyText);
+        return;
+    }
     for (int row = 0; row < MonitorRowCount; ++row)
         if (m_shown[size_t(row)])
             drawHighlights(painter, row);
 }
 
 // Brings the curve image up to the view: scrolled on by the points added, or drawn anew.
+// A decimated view is drawn anew whenever it changed: its columns group other polls once
+// it moves.
 void TMonitorChart::refreshCurves() {
     const qreal ratio = devicePixelRatioF();
     const QSize pixels = (QSizeF(size()) * ratio).toSize();
@@ -176,22 +323,40 @@ void TMonitorChart::refreshCurves() {
         m_curves.setDevicePixelRatio(ratio);
         m_curvesValid = false;
     }
-    // The points in view, with one beyond each edge so that the lines run on to the edges.
-    const qsizetype first = std::max<qsizetype>(0, qsizetype(std::ceil(m_min)) - 1);
-    const qsizetype end = std::min(lastX(), qsizetype(std::floor(m_max)) + 1);
-    if (m_curvesValid && scrollCurves()) {
-        if (end > m_curvesEnd) // on from the last point drawn
-            drawCurves(std::max(first, m_curvesEnd), end, m_curvesEnd >= first);
+    const auto [first, end] = drawnRange();
+    const bool bars = decimated();
+    if (bars) {
+        const bool same = m_curvesValid && m_curvesBars && m_curvesMin == m_min &&
+                          m_curvesSpan == m_max - m_min && m_curvesPlot == plotRect() &&
+                          m_curvesEnd == lastX();
+        if (!same) {
+            m_phase = 0;
+            m_curves.fill(palette().color(QPalette::Base));
+            fillBars(m_curves);
+        }
+    } else if (m_curvesValid && !m_curvesBars && scrollCurves()) {
+        if (end > m_curvesEnd) { // on from the last point drawn
+            QPainter painter(&m_curves);
+            drawCurves(painter, std::max(first, m_curvesEnd), end, m_curvesEnd >= first);
+        }
     } else {
         m_phase = 0;
         m_curves.fill(palette().color(QPalette::Base));
-        drawCurves(first, end, false);
+        QPainter painter(&m_curves);
+        drawCurves(painter, first, end, false);
     }
     m_curvesValid = true;
+    m_curvesBars = bars;
     m_curvesMin = m_min;
     m_curvesSpan = m_max - m_min;
     m_curvesPlot = plotRect();
-    m_curvesEnd = end;
+    m_curvesEnd = bars ? lastX() : end;
+}
+
+// The points in view, with one beyond each edge so that the lines run on to the edges.
+std::pair<qsizetype, qsizetype> TMonitorChart::drawnRange() const {
+    return {std::max<qsizetype>(0, qsizetype(std::ceil(m_min)) - 1),
+            std::min(lastX(), qsizetype(std::floor(m_max)) + 1)};
 }
 
 // Moves the image left by the whole points the view moved on since it was drawn; false
@@ -224,16 +389,18 @@ bool TMonitorChart::scrollCurves() {
     return true;
 }
 
-void TMonitorChart::drawCurves(qsizetype first, qsizetype last, bool continued) {
+void TMonitorChart::drawCurves(QPainter& painter, qsizetype first, qsizetype last,
+                               bool continued) const {
     if (first > last)
         return;
-    QPainter painter(&m_curves);
+    painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF plot = plotRect();
-    painter.setClipRect(QRectF(plot.left(), 0, plot.width() + RunOn, height()));
+    painter.setClipRect(QRectF(plot.left(), 0, plot.width() + RunOn, height()), Qt::IntersectClip);
     for (int row = 0; row < MonitorRowCount; ++row)
         if (m_shown[size_t(row)])
             drawCurve(painter, row, first, last, continued);
+    painter.restore();
 }
 
 // The row's line through the points from first to last, broken at every gap; a point
@@ -264,6 +431,101 @@ void TMonitorChart::drawCurve(QPainter& painter, int row, qsizetype first, qsize
         }
     }
     flush();
+}
+
+// Column c of the plot holds the polls whose X maps into [left + c, left + c + 1). Its bar
+// spans their lowest to highest point and, where the curve runs on from the poll before
+// the column (both have a point), that poll's point too, so the bars join like a line.
+// Where a column holds many of the history's kept spans, its edges move to the nearest
+// span edge (by a small part of a pixel), so the column is read from the spans alone.
+template <typename Bar> void TMonitorChart::forEachBar(int row, Bar&& bar) const {
+    const QRectF plot = plotRect();
+    const double perPixel = (m_max - m_min) / plot.width();
+    const int columns = int(std::ceil(plot.width()));
+    const double scale = plot.height() / 100.0;
+    const qsizetype count = m_history.size();
+    constexpr qsizetype Span = TMonitorHistory::RangeSpan;
+    const bool bySpans = perPixel >= 8 * Span;
+    const auto firstOf = [&](int column) {
+        const double at = m_min + column * perPixel;
+        const auto poll =
+            bySpans ? qsizetype(std::round(at / Span)) * Span : qsizetype(std::ceil(at));
+        return std::clamp<qsizetype>(poll, 0, count);
+    };
+    qsizetype first = firstOf(0);
+    for (int c = 0; c <= columns && first < count; ++c) {
+        const qsizetype end = firstOf(c + 1);
+        TMonitorRange range = m_history.range(row, first, end);
+        if (!range.isEmpty() && first > 0)
+            if (const std::optional<double> before = SamplePoint(m_history.at(first - 1), row))
+                if (SamplePoint(m_history.at(first), row))
+                    range.add(float(*before));
+        if (!range.isEmpty()) {
+            const double x = plot.left() + c + 0.5;
+            const double top = plot.bottom() - range.hi * scale;
+            const double bottom = plot.bottom() - range.lo * scale;
+            bar(QRectF(x - LineWidth / 2, top - LineWidth / 2, LineWidth,
+                       bottom - top + LineWidth));
+        }
+        first = end;
+    }
+}
+
+// The bars go into a buffer that holds each pixel column in one run (so a tall bar fills
+// adjacent memory instead of one pixel in each scan line), which is then copied into the
+// image's scan lines tile by tile.
+void TMonitorChart::fillBars(QImage& image) {
+    const qreal ratio = image.devicePixelRatio();
+    const QRectF plot = plotRect();
+    const QRect clip = QRect(QPoint(int(std::floor(plot.left() * ratio)), 0),
+                             QPoint(int(std::ceil(plot.right() * ratio)), image.height() - 1)) &
+                       image.rect();
+    const int height = image.height();
+    const QRgb background = palette().color(QPalette::Base).rgba();
+    m_columns.assign(size_t(clip.width()) * size_t(height), background);
+    const auto column = [&](int x) { return m_columns.data() + size_t(x - clip.left()) * height; };
+    // What each pixel column of the current curve gets: the bars overlap their neighbours,
+    // so a column is filled once with the union of the rows its bars cover.
+    std::vector<std::pair<int, int>> runs(size_t(clip.width()));
+    for (int row = 0; row < MonitorRowCount; ++row) {
+        if (!m_shown[size_t(row)])
+            continue;
+        runs.assign(runs.size(), {0, -1});
+        forEachBar(row, [&](const QRectF& bar) {
+            const QRect pixels = QRect(QPoint(int(std::lround(bar.left() * ratio)),
+                                              int(std::lround(bar.top() * ratio))),
+                                       QPoint(int(std::lround(bar.right() * ratio)) - 1,
+                                              int(std::lround(bar.bottom() * ratio)) - 1)) &
+                                 clip;
+            for (int x = pixels.left(); x <= pixels.right(); ++x) {
+                auto& [top, bottom] = runs[size_t(x - clip.left())];
+                if (bottom < top) {
+                    top = pixels.top();
+                    bottom = pixels.bottom();
+                } else if (pixels.top() <= bottom + 1 && pixels.bottom() >= top - 1) {
+                    top = std::min(top, pixels.top());
+                    bottom = std::max(bottom, pixels.bottom());
+                } else { // apart: the earlier one now, the other kept
+                    FillRun(column(x) + top, bottom - top + 1, RowColour(row));
+                    top = pixels.top();
+                    bottom = pixels.bottom();
+                }
+            }
+        });
+        for (int x = clip.left(); x <= clip.right(); ++x)
+            if (const auto [top, bottom] = runs[size_t(x - clip.left())]; bottom >= top)
+                FillRun(column(x) + top, bottom - top + 1, RowColour(row));
+    }
+    constexpr int Tile = 32;
+    uchar* const bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    for (int y0 = 0; y0 < height; y0 += Tile)
+        for (int x0 = clip.left(); x0 <= clip.right(); x0 += Tile)
+            for (int y = y0; y < std::min(height, y0 + Tile); ++y) {
+                auto* line = reinterpret_cast<QRgb*>(bits + y * stride);
+                for (int x = x0; x <= std::min(clip.right(), x0 + Tile - 1); ++x)
+                    line[x] = column(x)[y];
+            }
 }
 
 // Highlighted: the curve's last point and the hovered index, where they are in view.

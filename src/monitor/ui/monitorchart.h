@@ -3,15 +3,18 @@
 // straight from the session's history. Only the page in view is drawn, so a repaint costs
 // the same after a minute or after a day of monitoring. The curves are kept in an image:
 // a new poll scrolls it by one point and draws the newest segments, the rest is drawn again
-// whenever the view changes otherwise (pan, resize, a curve switched on or off, the scale
-// growing by a point when the first page is full).
+// whenever the view changes otherwise (pan, zoom, resize, a curve switched on or off, the
+// scale growing by a point when the first page is full).
 //
 // X is the poll index (0, 1, 2, ...); Y the row's value mapped onto 0..100 (the fixed
 // vertical scale); a poll without a value is a gap. A page holds one point per 4 pixels of
-// width. While following, the newest point stays at the right edge; dragging with the left
-// button pans through the history (never past the first or the last point), and panning
-// back to the end follows again. The last point of each curve and the point just left of
-// the mouse carry a marker and their value.
+// width, times the zoom: from a few polls to the whole session ("Fit All"). While
+// following, the newest point stays at the right edge; dragging with the left button pans
+// through the history (never past the first or the last point), and panning back to the
+// end follows again. Frozen, the view stays where it is while polls come in. Where a pixel
+// column holds more than one poll it is drawn as the span from the lowest to the highest
+// of them, so no spike is lost at any zoom. The last point of each curve and the point just
+// left of the mouse carry a marker and their value.
 
 #include "monitor/monitorrows.h"
 
@@ -19,6 +22,9 @@
 #include <QWidget>
 
 #include <array>
+#include <optional>
+#include <utility>
+#include <vector>
 
 class TMonitorHistory;
 
@@ -26,7 +32,9 @@ class TMonitorChart : public QWidget {
     Q_OBJECT
 public:
     static constexpr int Margin = 8;         // between the widget's edge and the curves
-    static constexpr int PixelsPerPoint = 4; // a page holds width / 4 points
+    static constexpr int PixelsPerPoint = 4; // a page holds width / 4 points, unzoomed
+    static constexpr int MinPoints = 4;      // the closest zoom
+    static constexpr double ZoomStep = 2;    // "+" and "-"
 
     explicit TMonitorChart(const TMonitorHistory& history, QWidget* parent = nullptr);
 
@@ -35,11 +43,31 @@ public:
 
     // Samples were appended to the history: a following chart moves on to the newest.
     void samplesAdded();
+    // The history was replaced (a file opened, a new session): the whole of it drawn anew
+    // from the first page, following, unzoomed.
+    void historyReset();
 
+    // The points across the plot at the current zoom.
     int pointsPerPage() const { return m_perPage; }
     double axisMin() const { return m_min; }
     double axisMax() const { return m_max; }
     bool followLatest() const { return m_follow; }
+
+    // Zoom about X `anchor` (a poll index; the view's middle, or its end while following,
+    // when not given): factor > 1 shows more polls.
+    void zoomBy(double factor, std::optional<double> anchor = std::nullopt);
+    void zoomIn() { zoomBy(1 / ZoomStep); }
+    void zoomOut() { zoomBy(ZoomStep); }
+    void fitAll(); // the whole session, and on growing with it while following
+    bool fittingAll() const { return m_fitAll; }
+
+    // Frozen, the view does not move while polls come in; unfrozen it follows the newest.
+    void setFrozen(bool frozen);
+    bool frozen() const { return m_frozen; }
+
+    // The line drawn in an empty chart.
+    void setEmptyText(const QString& text);
+    QString emptyText() const { return m_emptyText; }
 
     // The index of the point left of the mouse (shared by all curves), -1 before the
     // first point.
@@ -51,12 +79,20 @@ public:
     // The view starting at X `min` (confined to the data), as the user would pan there.
     void panTo(double min);
 
+    // The polls in view, first and last (first > last when there are none).
+    qsizetype firstInView() const;
+    qsizetype lastInView() const;
+
     // Between widget positions and chart coordinates (X: poll index, Y: 0..100).
     double xAt(double pixelX) const;
     QPointF position(double x, double y) const;
 
+    // The chart as shown, drawn anew into painter at the widget's size (for pictures).
+    void render(QPainter& painter) const;
+
 signals:
     void hoverChanged(int index);
+    void viewChanged(); // the axis moved, zoomed or the session grew
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -65,33 +101,51 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     QRectF plotRect() const;
-    qsizetype lastX() const; // the greatest X, -1 without points
-    void page();             // the axis after a resize or new points
+    qsizetype lastX() const;  // the greatest X, -1 without points
+    double wholeSpan() const; // the most points a page may hold
+    double fitSpan() const;
+    void updateSpan(); // the points per page from the width, the zoom and the data
+    void page();       // the axis after a resize or new points
     void hover(double pixelX);
     void invalidate();
+    bool decimated() const; // more than one poll per pixel column
+    std::pair<qsizetype, qsizetype> drawnRange() const;
     void refreshCurves();
     bool scrollCurves();
-    void drawCurves(qsizetype first, qsizetype last, bool continued);
+    void drawCurves(QPainter& painter, qsizetype first, qsizetype last, bool continued) const;
     void drawCurve(QPainter& painter, int row, qsizetype first, qsizetype last,
                    bool continued) const;
+    // The bars of a decimated curve: each pixel column from its lowest to its highest
+    // point, reaching to the column before where the curve runs on.
+    template <typename Bar> void forEachBar(int row, Bar&& bar) const;
+    void fillBars(QImage& image);
+    void drawOverlay(QPainter& painter) const;
     void drawHighlights(QPainter& painter, int row) const;
     void drawMark(QPainter& painter, int row, qsizetype index) const;
 
     const TMonitorHistory& m_history;
     std::array<bool, MonitorRowCount> m_shown{};
-    int m_perPage = 100;
+    int m_base = 100;  // points per page unzoomed: width / 4
+    double m_zoom = 1; // the points per page over m_base
+    bool m_fitAll = false;
+    int m_perPage = 100; // points per page
     double m_min = 0;
     double m_max = 99;
     bool m_follow = true;
+    bool m_frozen = false;
     int m_hover = 0;
     bool m_dragging = false;
     double m_dragX = 0;
+    QString m_emptyText;
 
-    QImage m_curves; // the shown curves over the background, no highlights
+    QImage m_curves;             // the shown curves over the background, no highlights
+    std::vector<QRgb> m_columns; // a decimated view's pixel columns, while it is drawn
     bool m_curvesValid = false;
+    bool m_curvesBars = false; // drawn decimated
     // The mapping m_curves was drawn for: it scrolls on only while the span and the plot
     // stay and the minimum moves on by whole points.
     double m_curvesMin = 0;
