@@ -2,24 +2,41 @@
 // window offscreen at 1280 x 800 with all 29 curves shown. For each history length it
 // prints the per-poll update (store, labels, repaint of the page in view: median and 99th
 // percentile), the slowest repaint after panning to a random place, and the resident
-// memory the history added. Run by hand:
+// memory the history added. Then, for the window, the day view: the whole history fitted
+// into the chart (hundreds of polls per pixel column), drawn anew. Run by hand:
 //   bench_monitor              the window as built
 //   bench_monitor --qtcharts   the same store and labels with a Qt Charts view fed only the
 //                              page in view of the shown curves (the alternative measured)
 //   --cpu                      times in processor time of the thread instead of wall-clock
+//   bench_monitor --sampling   the poll loop against the virtual device: how long a poll
+//                              takes, the time from poll start to poll start while the
+//                              device is idle and while it fires, and how many polls see
+//                              a 1 s FIRE Test
+//   bench_monitor --open       a 24-hour session (262,144 polls) saved by "Save .CSV", then
+//                              opened with "Open .CSV...": the time until the window shows
+//                              it and the resident memory that added
 
+#include "benchdevice.h"
+#include "monitor/monitor.h"
+#include "monitor/monitorcsv.h"
 #include "monitor/monitorhistory.h"
 #include "monitor/ui/monitorchart.h"
 #include "monitor/ui/monitorform.h"
 #include "monitor/ui/parametersbox.h"
+#include "settings/actions.h"
+#include "shell/dialogs.h"
 
 #include <QApplication>
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
+#include <QDateTime>
+#include <QEventLoop>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLineSeries>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QValueAxis>
 
 #include <algorithm>
@@ -116,7 +133,10 @@ struct TSubject {
     std::function<void(const TMonitorSample&)> fill; // add without the chart's work
     std::function<void(double min)> pan;
     std::function<qsizetype()> size;
+    std::function<void()> drawDay; // the whole history drawn anew (none: not measured)
 };
+
+constexpr int DayDraws = 200;
 
 void Run(const TSubject& subject) {
     subject.window->resize(Width, Height);
@@ -154,6 +174,16 @@ void Run(const TSubject& subject) {
                     Percentile(updates, 0.99), panMax, MegaBytesResident() - baseline);
         std::fflush(stdout);
     }
+    if (!subject.drawDay)
+        return;
+    std::vector<double> draws;
+    for (int i = 0; i < DayDraws; ++i) {
+        const qint64 start = NowNs();
+        subject.drawDay();
+        draws.push_back(MsSince(start));
+    }
+    std::printf("day view: draw median %.2f ms p99 %.2f ms\n", Percentile(draws, 0.5),
+                Percentile(draws, 0.99));
 }
 
 void RunWindow() {
@@ -161,8 +191,15 @@ void RunWindow() {
     for (int i = 0; i < MonitorRowCount; ++i)
         form.parameters()->check(i)->setChecked(true);
     const auto add = [&](const TMonitorSample& s) { form.AddSample(s); };
-    Run({&form, add, add, [&](double min) { form.chart()->panTo(min); },
-         [&] { return form.history().size(); }});
+    TMonitorChart& chart = *form.chart();
+    const auto drawDay = [&] {
+        if (!chart.fittingAll())
+            chart.fitAll();
+        chart.setCurveShown(0, true); // drawn anew
+        chart.repaint();
+    };
+    Run({&form, add, add, [&](double min) { chart.panTo(min); },
+         [&] { return form.history().size(); }, drawDay});
 }
 
 // The alternative: Qt Charts, each shown series replaced by the page in view after every
@@ -241,9 +278,105 @@ private:
 
 void RunQtCharts() {
     TChartsWindow window;
-    Run({&window, [&](const TMonitorSample& s) { window.add(s); },
+    Run({&window,
+         [&](const TMonitorSample& s) { window.add(s); },
          [&](const TMonitorSample& s) { window.add(s, false); },
-         [&](double min) { window.pan(min); }, [&] { return window.size(); }});
+         [&](double min) { window.pan(min); },
+         [&] { return window.size(); },
+         {}});
+}
+
+// One poll of the sampling run.
+struct TPollTiming {
+    qint64 start; // ms since the epoch
+    qint64 end;
+    bool firing;
+};
+
+double Median(std::vector<double> v) {
+    return v.empty() ? 0 : Percentile(std::move(v), 0.5);
+}
+
+int RunSampling() {
+    TDeviceEmulator emu;
+    TComPort port;
+    if (!OpenBenchDevice(emu, port))
+        return 1;
+    constexpr int IdlePolls = 30;
+    constexpr int PollsAfterFiring = 10;
+    std::vector<TPollTiming> polls;
+    TMonitorPoller poller;
+    QEventLoop loop;
+    int afterFiring = -1;
+    QObject::connect(&poller, &TMonitorPoller::polled, [&](bool ok) {
+        polls.push_back({poller.lastPollTime(), QDateTime::currentMSecsSinceEpoch(),
+                         MonitorData.atm[AtmTime] > 0});
+        if (!ok)
+            return loop.quit();
+        if (polls.size() == IdlePolls)
+            PressKeys(1000, 0, 0); // between two polls, as the window's "FIRE Test"
+        if (afterFiring < 0 && polls.size() > IdlePolls + 1 && !polls.back().firing)
+            afterFiring = 0;
+        if (afterFiring >= 0 && ++afterFiring > PollsAfterFiring)
+            loop.quit();
+    });
+    poller.start();
+    loop.exec();
+    poller.stop();
+    std::vector<double> duration, idle, firing;
+    int firingPolls = 0;
+    for (size_t i = 0; i < polls.size(); ++i) {
+        duration.push_back(double(polls[i].end - polls[i].start));
+        firingPolls += polls[i].firing;
+        if (i == 0)
+            continue;
+        const double period = double(polls[i].start - polls[i - 1].start);
+        if (polls[i - 1].firing)
+            firing.push_back(period);
+        else if (!polls[i].firing && i < IdlePolls)
+            idle.push_back(period);
+    }
+    std::printf("poll: median %.0f ms; poll start to poll start: idle median %.0f ms, firing "
+                "median %.0f ms; polls that saw a 1 s FIRE Test: %d\n",
+                Median(duration), Median(idle), Median(firing), firingPolls);
+    std::fflush(stdout);
+    ComPort = nullptr;
+    return 0;
+}
+
+int RunOpen() {
+    constexpr qsizetype Polls = 262144;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("day.csv"));
+    {
+        TMonitorHistory day;
+        for (qsizetype i = 0; i < Polls; ++i)
+            day.append(Synthetic(i));
+        QString error;
+        if (!WriteMonitorCsv(path, day, &error)) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 1;
+        }
+    }
+    TMonitorForm form;
+    for (int i = 0; i < MonitorRowCount; ++i)
+        form.parameters()->check(i)->setChecked(true);
+    form.resize(Width, Height);
+    form.show();
+    QApplication::processEvents();
+    form.repaint();
+    const double baseline = MegaBytesResident();
+    Dialogs::setNextFileName(path);
+    const qint64 start = NowNs();
+    form.OpenCsvClick();
+    form.repaint();
+    const double ms = MsSince(start);
+    std::printf("open %lld polls (%.0f MB file): %.0f ms until shown, memory +%.0f MB\n",
+                static_cast<long long>(form.history().size()),
+                double(QFileInfo(path).size()) / (1024.0 * 1024.0), ms,
+                MegaBytesResident() - baseline);
+    std::fflush(stdout);
+    return form.history().size() == Polls ? 0 : 1;
 }
 
 } // namespace
@@ -253,10 +386,18 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     bool qtCharts = false;
+    bool sampling = false;
+    bool open = false;
     for (int i = 1; i < argc; ++i) {
+        open = open || QByteArray(argv[i]) == "--open";
         qtCharts = qtCharts || QByteArray(argv[i]) == "--qtcharts";
+        sampling = sampling || QByteArray(argv[i]) == "--sampling";
         g_cpuTime = g_cpuTime || QByteArray(argv[i]) == "--cpu";
     }
+    if (sampling)
+        return RunSampling();
+    if (open)
+        return RunOpen();
     if (qtCharts)
         RunQtCharts();
     else

@@ -3,7 +3,7 @@
 set -euo pipefail
 PACKAGES=(
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev libqt6svg6
+    qt6-base-dev qt6-serialport-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev libqt6svg6
     libpugixml-dev libgif-dev libudev-dev libgl-dev
     dfu-util xvfb xauth libxml2-utils imagemagick python3 python3-serial socat
     qt6-qpa-plugins fonts-dejavu-core

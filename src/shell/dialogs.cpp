@@ -203,11 +203,12 @@ QString openFileName(QWidget* parent, const QString& caption, const QString& dir
 
 QString saveFileName(QWidget* parent, const QString& caption, const QString& dir,
                      const QString& filter, const QString& selectedFilter, QString* chosenFilter,
-                     const QString& defaultSuffix) {
+                     const QString& defaultSuffix, bool confirmOverwrite) {
     if (const auto answer = scriptedFile(dir, selectedFilter, chosenFilter))
         return *answer;
     QFileDialog dialog(parent, caption, dir);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !confirmOverwrite);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(defaultSuffix);
     UseCaptionPatterns(dialog, filter, selectedFilter);

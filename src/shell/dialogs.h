@@ -31,12 +31,15 @@ bool question(QWidget* parent, const QString& text); // Yes/No, true on Yes
 // any file (with a dot or not), extensions in any letter case. selectedFilter is
 // preselected. chosenFilter (when given) receives the
 // filter the user left selected; defaultSuffix is added to a saved name typed without one.
+// A save dialog asks before an existing file is chosen unless confirmOverwrite is false
+// (for a caller that asks in its own words).
 QString openFileName(QWidget* parent, const QString& caption, const QString& dir,
                      const QString& filter, const QString& selectedFilter = QString(),
                      QString* chosenFilter = nullptr);
 QString saveFileName(QWidget* parent, const QString& caption, const QString& dir,
                      const QString& filter, const QString& selectedFilter = QString(),
-                     QString* chosenFilter = nullptr, const QString& defaultSuffix = QString());
+                     QString* chosenFilter = nullptr, const QString& defaultSuffix = QString(),
+                     bool confirmOverwrite = true);
 
 // The colour dialog (any colour, custom colours allowed), preset with initial; nothing when
 // the user cancels.

@@ -10,6 +10,7 @@
 #include "monitor/monitorcsv.h"
 #include "monitor/ui/monitorchart.h"
 #include "monitor/ui/monitorform.h"
+#include "monitor/ui/monitorpicture.h"
 #include "monitor/ui/parametersbox.h"
 #include "settings/settings.h"
 #include "shell/dialogs.h"
@@ -140,6 +141,14 @@ private slots:
     void monitoringWhileFiring();
     void savedCsvHasTheCliFormat();
     void savingFailsWithoutDamage();
+    void zoomAndFitAll();
+    void freezeKeepsTheView();
+    void spikeSurvivesTheDayView();
+    void startStopAndState();
+    void recordingStopsOnAFullDisk_data();
+    void recordingStopsOnAFullDisk();
+    void openRecording();
+    void savePicture();
 };
 
 void TestMonitorForm::init() {
@@ -476,7 +485,9 @@ void TestMonitorForm::savedCsvHasTheCliFormat() {
     QTemporaryDir dir;
     const QString path = dir.filePath("session.csv");
     Dialogs::setNextFileName(path);
+    Dialogs::setNextAnswer(QMessageBox::Ok);
     form.SaveCsvClick();
+    QCOMPARE(Dialogs::shownMessages(), QStringList{"Done"});
     const QStringList lines = FileLines(path);
     QCOMPARE(lines.size(), 4);
     QCOMPARE(lines.at(0), cliLines.at(0));
@@ -494,7 +505,7 @@ void TestMonitorForm::savedCsvHasTheCliFormat() {
     form.AddSample(Sample(85));
     form.SaveCsvClick();
     QCOMPARE(FileLines(path).size(), 4);
-    QVERIFY(Dialogs::shownMessages().isEmpty());
+    QCOMPARE(Dialogs::shownMessages(), QStringList{"Done"});
 }
 
 // A file that cannot be written whole (the disk fills up half-way): the error is shown,
@@ -529,9 +540,300 @@ void TestMonitorForm::savingFailsWithoutDamage() {
     QCOMPARE(FileLines(path), QStringList{"old session"});
 
     Dialogs::setNextFileName(path);
+    Dialogs::setNextAnswer(QMessageBox::Ok);
     form.SaveCsvClick();
+    QCOMPARE(Dialogs::shownMessages().last(), QString("Done"));
     QCOMPARE(FileLines(path).size(), 201);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"session.csv"});
+}
+
+// "+" and "-" (buttons and keys) halve and double the page about its end while following,
+// within a few polls and the whole session; Ctrl+wheel zooms about the mouse; "Fit All"
+// shows every poll and keeps doing so as polls come in; a zoom that shows the end follows.
+void TestMonitorForm::zoomAndFitAll() {
+    TMonitorForm form;
+    form.resize(700, 500);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    TMonitorChart& chart = *form.chart();
+    chart.setCurveShown(LevelRow, true);
+    for (int i = 0; i < 1000; ++i)
+        form.AddSample(Wave(i));
+    const int base = chart.pointsPerPage();
+    Button(form, "ZoomIn")->click();
+    QCOMPARE(chart.pointsPerPage(), base / 2);
+    QCOMPARE(chart.axisMax(), 999.0);
+    form.activateWindow();
+    form.setFocus();
+    QTest::keyClick(&form, Qt::Key_Minus);
+    QTest::keyClick(&form, Qt::Key_Minus);
+    QCOMPARE(chart.pointsPerPage(), base * 2);
+    QVERIFY(chart.followLatest());
+    for (int i = 0; i < 12; ++i)
+        chart.zoomIn();
+    QCOMPARE(chart.pointsPerPage(), TMonitorChart::MinPoints);
+    for (int i = 0; i < 12; ++i)
+        chart.zoomOut();
+    QCOMPARE(chart.pointsPerPage(), 999); // the whole session, no more
+    QTest::keyClick(&form, Qt::Key_0);
+    QVERIFY(chart.fittingAll());
+    QCOMPARE(chart.axisMin(), 0.0);
+    QCOMPARE(chart.axisMax(), 999.0);
+    for (int i = 0; i < 10; ++i)
+        form.AddSample(Wave(i));
+    QCOMPARE(chart.axisMin(), 0.0);
+    QCOMPARE(chart.axisMax(), 1009.0);
+
+    chart.zoomIn();
+    chart.zoomIn();
+    chart.panTo(300); // back in time: no longer following
+    QVERIFY(!chart.followLatest());
+    const double mouse = chart.position(400, 0).x();
+    QWheelEvent wheel(QPointF(mouse, 100), chart.mapToGlobal(QPointF(mouse, 100)), QPoint(),
+                      QPoint(0, 120), Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+    const int before = chart.pointsPerPage();
+    QCoreApplication::sendEvent(&chart, &wheel);
+    QVERIFY(chart.pointsPerPage() < before);
+    QVERIFY2(std::abs(chart.xAt(mouse) - 400) < 1, qPrintable(QString::number(chart.xAt(mouse))));
+    form.AddSample(Wave(0));
+    QCOMPARE(chart.xAt(mouse), chart.xAt(mouse)); // stays
+    while (!chart.followLatest() && chart.pointsPerPage() < 1010)
+        Button(form, "ZoomOut")->click();
+    QVERIFY(chart.followLatest());
+    form.AddSample(Wave(1));
+    QCOMPARE(chart.axisMax(), 1011.0);
+}
+
+// Frozen, polls come in and nothing on the chart moves; running again, it follows.
+void TestMonitorForm::freezeKeepsTheView() {
+    TMonitorForm form;
+    form.resize(700, 500);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    TMonitorChart& chart = *form.chart();
+    chart.setCurveShown(LevelRow, true);
+    for (int i = 0; i < 300; ++i)
+        form.AddSample(Wave(i));
+    Button(form, "Freeze")->click();
+    QVERIFY(chart.frozen());
+    const double min = chart.axisMin();
+    form.AddSample(Wave(300)); // the last point in view is no longer the newest
+    const QImage still = chart.grab().toImage();
+    for (int i = 301; i < 400; ++i) {
+        form.AddSample(Wave(i));
+        QCOMPARE(chart.axisMin(), min);
+    }
+    QCOMPARE(form.history().size(), 400);
+    QCOMPARE(chart.grab().toImage(), still);
+    chart.fitAll(); // the session as it is now, and no further
+    const double fitted = chart.axisMax();
+    form.AddSample(Wave(400));
+    QCOMPARE(chart.axisMax(), fitted);
+    Button(form, "Freeze")->click();
+    QVERIFY(!chart.frozen());
+    QCOMPARE(chart.axisMax(), 400.0);
+    QVERIFY(chart.followLatest());
+}
+
+// A day of polls with one spike in a flat line: the pixel column holding it reaches the
+// spike, on the screen and in the picture.
+void TestMonitorForm::spikeSurvivesTheDayView() {
+    TMonitorHistory history;
+    constexpr int Spike = 150001;
+    for (int i = 0; i < 262144; ++i)
+        history.append(Sample(i == Spike ? 95 : 10));
+    TMonitorChart chart(history);
+    chart.resize(900, 300);
+    chart.setCurveShown(LevelRow, true);
+    chart.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chart));
+    chart.fitAll();
+    QVERIFY(chart.pointsPerPage() > 200 * chart.width());
+    // Whether the curve reaches Y 95 near poll `at`.
+    const auto reaches = [&](const QImage& image, int at) {
+        const QPointF top = chart.position(at, 95);
+        const double r = image.devicePixelRatio();
+        int dark = 0;
+        for (int dx = -2; dx <= 2; ++dx)
+            dark += qGray(image.pixel(int((top.x() + dx) * r), int((top.y() + 1) * r))) < 128;
+        return dark > 0;
+    };
+    const QImage shown = chart.grab().toImage();
+    QVERIFY(reaches(shown, Spike));
+    QVERIFY(reaches(MonitorPicture(chart, QString(), 1), Spike));
+    QVERIFY(!reaches(shown, Spike - 50000)); // the rest stays low
+}
+
+// Only the button that applies is enabled; the window says whether it polls and how often.
+// An empty chart says what fills it.
+void TestMonitorForm::startStopAndState() {
+    TMonitorForm form;
+    const auto state = [&] { return form.stateText(); };
+    QVERIFY(Button(form, "Button1")->isEnabled());
+    QVERIFY(!Button(form, "Button2")->isEnabled());
+    QCOMPARE(state(), QString("Not monitoring"));
+    QCOMPARE(form.chart()->emptyText(), QString("Start Monitoring to see live values"));
+    form.resize(700, 500);
+    const auto written = [&] { // pixels of text in the middle of the chart
+        const QImage image = form.chart()->grab().toImage();
+        int grey = 0;
+        for (int x = image.width() / 4; x < image.width() * 3 / 4; ++x)
+            grey += qGray(image.pixel(x, image.height() / 2)) < 200;
+        return grey;
+    };
+    QVERIFY(written() > 5);
+
+    EmuLink link(1);
+    QVERIFY2(link.ok(), qPrintable(link.error()));
+    Button(form, "Button1")->click();
+    QVERIFY(!Button(form, "Button1")->isEnabled());
+    QVERIFY(Button(form, "Button2")->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(form.history().size() >= 3, 10000);
+    QVERIFY2(
+        QRegularExpression(R"(^Monitoring: a poll every \d\.\d\d s$)").match(state()).hasMatch(),
+        qPrintable(state()));
+    Button(form, "Button2")->click();
+    QVERIFY(Button(form, "Button1")->isEnabled());
+    QCOMPARE(state(), QString("Not monitoring"));
+}
+
+void TestMonitorForm::recordingStopsOnAFullDisk_data() {
+    QTest::addColumn<bool>("realDisk");
+    QTest::newRow("file-size limit") << false;
+    QTest::newRow("full tmpfs") << true;
+}
+
+// The disk fills up while recording: the recording ends with the system's reason, the file
+// holds whole rows only, and monitoring goes on.
+void TestMonitorForm::recordingStopsOnAFullDisk() {
+    QFETCH(bool, realDisk);
+    TFullFileSystem fs;
+    if (realDisk && !fs.ok())
+        QSKIP(qPrintable("full file system not tested: " + fs.whyNot()));
+    QTemporaryDir plain;
+    const QString path = (realDisk ? fs.path() : plain.path()) + "/rec.csv";
+    EmuLink link(1);
+    QVERIFY2(link.ok(), qPrintable(link.error()));
+    TMonitorForm form;
+    form.show();
+    Dialogs::setNextFileName(path);
+    Button(form, "Record")->click();
+    QVERIFY(form.recorder().active());
+    QCOMPARE(Button(form, "Record")->text(), QString("Stop Recording"));
+    Button(form, "Button1")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(form.recorder().rows() >= 2, 10000);
+    const auto label = [&] { return form.recordingText(); };
+    QCOMPARE(label(), QString("Recording to %1: %2 rows").arg(path).arg(form.recorder().rows()));
+    std::optional<TFileSizeLimit> limit;
+    if (realDisk)
+        QVERIFY(fs.fill());
+    else
+        limit.emplace(QFileInfo(path).size() + 100); // less than a row
+    QTRY_VERIFY_WITH_TIMEOUT(!form.recorder().active(), 10000);
+    const qsizetype polls = form.history().size();
+    QTRY_VERIFY_WITH_TIMEOUT(form.history().size() >= polls + 2, 10000);
+    limit.reset();
+    QVERIFY(form.poller()->active());
+    const QString reason = realDisk ? "No space left on device" : "File too large";
+    QCOMPARE(label(), QString("Recording stopped, %1 rows kept: Cannot write %2: %3")
+                          .arg(form.recorder().rows())
+                          .arg(path, reason));
+    QCOMPARE(Button(form, "Record")->text(), QString("Record..."));
+    TMonitorHistory rows;
+    QString error;
+    QVERIFY2(LoadMonitorCsv(path, rows, &error), qPrintable(error));
+    QCOMPARE(rows.size(), form.recorder().rows());
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        QCOMPARE(MonitorCsvRow(rows.at(i)), MonitorCsvRow(form.history().at(i)));
+    form.Button2Click();
+}
+
+// "Open .CSV..." asks before it gives up unsaved polls, refuses a malformed file with its
+// line and keeps the session, and shows a good one under its name; "Start Monitoring"
+// then begins a new session.
+void TestMonitorForm::openRecording() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("rec.csv");
+    TMonitorHistory saved;
+    for (int level : {20, 40, 60})
+        saved.append(Sample(level));
+    QVERIFY(WriteMonitorCsv(path, saved));
+    const QString bad = dir.filePath("bad.csv");
+    QFile f(bad);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(MonitorCsvHeader().toUtf8() + "\n" + MonitorCsvRow(saved.at(0)).toUtf8() + "\nx\n");
+    f.close();
+
+    TMonitorForm form;
+    form.AddSample(Sample(90));
+    Dialogs::setNextAnswer(QMessageBox::No);
+    form.OpenCsvClick();
+    QCOMPARE(Dialogs::shownMessages(),
+             QStringList{"The session's 1 poll are not saved. Open a file in its place?"});
+    QCOMPARE(form.history().size(), 1);
+
+    Dialogs::setNextAnswer(QMessageBox::Yes);
+    Dialogs::setNextFileName(bad);
+    Dialogs::setNextAnswer(QMessageBox::Ok);
+    form.OpenCsvClick();
+    QCOMPARE(Dialogs::shownMessages().last(),
+             "Invalid CSV file!\n\n" + bad + ", line 3: 1 cells, 30 expected");
+    QCOMPARE(form.history().size(), 1);
+
+    Dialogs::setNextAnswer(QMessageBox::Yes);
+    Dialogs::setNextFileName(path);
+    form.OpenCsvClick();
+    QCOMPARE(form.history().size(), 3);
+    QCOMPARE(form.windowTitle(), QString("Monitor - rec.csv"));
+    QCOMPARE(Label(form, LevelRow)->text(), QString("60 %"));
+    QVERIFY(!form.hasUnsavedPolls());
+    Dialogs::setNextFileName(path); // nothing to lose: no question
+    form.OpenCsvClick();
+    QCOMPARE(Dialogs::shownMessages().size(), 4);
+
+    ResetTransport();
+    ComPort = nullptr;
+    Button(form, "Button1")->click(); // no device: one failed poll of a new session
+    QTRY_COMPARE_WITH_TIMEOUT(form.history().size(), 1, 5000);
+    QCOMPARE(form.windowTitle(), QString("Monitor"));
+    QVERIFY(form.hasUnsavedPolls());
+}
+
+// The chart as shown with the time range and the legend of the shown curves: PNG at the
+// screen's pixel ratio, SVG where it can be written.
+void TestMonitorForm::savePicture() {
+    TMonitorForm form;
+    form.resize(800, 600);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.parameters()->check(LevelRow)->setChecked(true);
+    form.parameters()->check(PowerRow)->setChecked(true);
+    for (int i = 0; i < 50; ++i)
+        form.AddSample(Wave(i));
+    QTemporaryDir dir;
+    Dialogs::setNextFileName(dir.filePath("chart.png"));
+    Dialogs::setNextAnswer(QMessageBox::Ok);
+    form.SavePictureClick();
+    QCOMPARE(Dialogs::shownMessages(), QStringList{"Done"});
+    const QImage png(dir.filePath("chart.png"));
+    TMonitorChart& chart = *form.chart();
+    QCOMPARE(png.width(), int(chart.width() * chart.devicePixelRatioF()));
+    QVERIFY(png.height() > chart.height() * chart.devicePixelRatioF());
+    const QImage shown = chart.grab().toImage();
+    QCOMPARE(png.copy(QRect(QPoint(0, 0), shown.size())).convertToFormat(QImage::Format_RGB32),
+             shown.convertToFormat(QImage::Format_RGB32));
+    if (!MonitorPictureSvg())
+        QSKIP("built without Qt's SVG module");
+    Dialogs::setNextFileName(dir.filePath("chart.svg"));
+    Dialogs::setNextAnswer(QMessageBox::Ok);
+    form.SavePictureClick();
+    QFile svg(dir.filePath("chart.svg"));
+    QVERIFY(svg.open(QIODevice::ReadOnly));
+    const QByteArray text = svg.readAll();
+    QVERIFY(text.contains("<svg"));
+    QVERIFY(text.contains(">Batt. Level<") && text.contains(">Power<"));
+    QVERIFY(text.contains(
+        MonitorRangeText(form.history(), chart.firstInView(), chart.lastInView()).toUtf8()));
 }
 
 QTEST_MAIN(TestMonitorForm)

@@ -1,18 +1,22 @@
 #pragma once
 // The Monitor window: the device's live values as 29 rows, each with a check box that shows
 // its curve on the live chart; buttons that start and stop monitoring, fire the device and
-// press its plus and minus buttons; and the whole session saved as CSV. The session's
-// polls are all kept while the window is open.
+// press its plus and minus buttons; the chart's zoom and freeze; and the session saved as
+// CSV, recorded to a file as it runs, a recording opened again, and the chart saved as a
+// picture. The session's polls are all kept while the window is open.
 
 #include "monitor/monitorhistory.h"
+#include "monitor/monitorrecord.h"
 
 #include <QWidget>
 
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class TMonitorChart;
 class TMonitorPoller;
+class TElidedLabel;
 class TParametersBox;
 
 class TMonitorForm : public QWidget {
@@ -27,7 +31,8 @@ public:
     ~TMonitorForm() override;
 
     // The display step after each poll (also a failed one): the values of MonitorData and
-    // Settings become the next sample of the labels, the history and the chart.
+    // Settings become the next sample of the labels, the history, the recording and the
+    // chart.
     void UpdateDisplay(bool ok);
     void AddSample(const TMonitorSample& sample);
 
@@ -35,6 +40,16 @@ public:
     TMonitorChart* chart() const { return Chart; }
     TParametersBox* parameters() const { return GroupBox1; }
     TMonitorPoller* poller() const { return Timer; }
+    const TMonitorRecorder& recorder() const { return m_recorder; }
+    // The file the session was opened from; empty for a live session.
+    const QString& openedFile() const { return m_openedFile; }
+    // Polls of the session that are in no file (not saved, recorded or opened).
+    bool hasUnsavedPolls() const { return m_keptRows < m_history.size(); }
+    // The lines the window shows: monitoring and its poll period (or the file opened), the
+    // recording, the time range in view.
+    QString stateText() const;
+    QString recordingText() const;
+    QString rangeText() const;
 
     void Button1Click(); // Start Monitoring
     void Button2Click(); // Stop Monitoring
@@ -43,12 +58,29 @@ public:
     void Button5Click(); // Plus
     void FireTumeExit();
     void SaveCsvClick();
+    void OpenCsvClick();
+    void RecordClick(); // "Record..." or, while recording, "Stop Recording"
+    void SavePictureClick();
 
 private:
     QWidget* buildButtons();
+    QWidget* buildViewBar();
+    QWidget* buildStateBar();
     void pressKeys(qint32 fire, qint32 minus, qint32 plus);
+    void record(const TMonitorSample& sample);
+    void startRecording(const QString& file, bool replace);
+    void stopRecording();
+    void openFile(const QString& file);
+    void newLiveSession();
+    void showState();
+    void showRecording();
+    void showRange();
 
     TMonitorHistory m_history;
+    TMonitorRecorder m_recorder;
+    QString m_recordFailure; // why the last recording ended, when a write failed
+    QString m_openedFile;
+    qsizetype m_keptRows = 0; // the first polls that are in a file
     TParametersBox* GroupBox1 = nullptr;
     QGroupBox* GroupBox2 = nullptr;
     TMonitorChart* Chart = nullptr;
@@ -58,6 +90,16 @@ private:
     QPushButton* Button4 = nullptr;
     QPushButton* Button5 = nullptr;
     QPushButton* SaveCsv = nullptr;
+    QPushButton* OpenCsv = nullptr;
+    QPushButton* Record = nullptr;
+    QPushButton* SavePicture = nullptr;
+    QPushButton* ZoomIn = nullptr;
+    QPushButton* ZoomOut = nullptr;
+    QPushButton* FitAll = nullptr;
+    QPushButton* Freeze = nullptr;
+    TElidedLabel* ViewRange = nullptr;
+    TElidedLabel* MonitorState = nullptr;
+    TElidedLabel* RecordState = nullptr;
     QLineEdit* FireTume = nullptr;
     TMonitorPoller* Timer = nullptr;
 };
