@@ -313,8 +313,10 @@ int RunSampling() {
                          MonitorData.atm[AtmTime] > 0});
         if (!ok)
             return loop.quit();
-        if (polls.size() == IdlePolls)
-            PressKeys(1000, 0, 0); // between two polls, as the window's "FIRE Test"
+        if (polls.size() == IdlePolls) { // between two polls, as the window's "FIRE Test"
+            PressKeys(1000, 0, 0);
+            poller.pollSoon();
+        }
         if (afterFiring < 0 && polls.size() > IdlePolls + 1 && !polls.back().firing)
             afterFiring = 0;
         if (afterFiring >= 0 && ++afterFiring > PollsAfterFiring)

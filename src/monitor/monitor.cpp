@@ -132,6 +132,11 @@ void TMonitorPoller::start() {
         m_timer.start(m_interval);
 }
 
+void TMonitorPoller::pollSoon() {
+    if (m_active && !m_polling)
+        m_timer.start(0);
+}
+
 void TMonitorPoller::stop() {
     m_timer.stop();
     if (!m_active)

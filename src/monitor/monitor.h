@@ -35,6 +35,9 @@ public:
     explicit TMonitorPoller(QObject* parent = nullptr);
     void start();
     void stop();
+    // While monitoring, the next poll starts as soon as the window's events are handled
+    // (the device was just made to fire, say) instead of after the gap.
+    void pollSoon();
     bool active() const { return m_active; }
     bool polling() const { return m_polling; } // a poll is running right now
     int skippedTicks() const { return m_skipped; }

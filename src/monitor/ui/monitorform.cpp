@@ -301,8 +301,10 @@ void TMonitorForm::Button2Click() {
     showState();
 }
 
+// The firing's first poll comes at once, the ones after it follow each other closely.
 void TMonitorForm::Button3Click() {
     pressKeys(FireTime, 0, 0);
+    Timer->pollSoon();
 }
 
 void TMonitorForm::Button4Click() {
