@@ -682,6 +682,7 @@ void TestMonitorForm::startStopAndState() {
         return grey;
     };
     QVERIFY(written() > 5);
+    QCOMPARE(form.chart()->placeholder(), form.chart()->emptyText());
 
     EmuLink link(1);
     QVERIFY2(link.ok(), qPrintable(link.error()));
@@ -695,6 +696,10 @@ void TestMonitorForm::startStopAndState() {
     Button(form, "Button2")->click();
     QVERIFY(Button(form, "Button1")->isEnabled());
     QCOMPARE(state(), QString("Not monitoring"));
+    QCOMPARE(form.chart()->placeholder(), QString("Tick a value on the left to draw its curve"));
+    QVERIFY(written() > 5);
+    form.parameters()->check(LevelRow)->setChecked(true);
+    QVERIFY(form.chart()->placeholder().isEmpty());
 }
 
 void TestMonitorForm::recordingStopsOnAFullDisk_data() {

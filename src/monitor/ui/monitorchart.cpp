@@ -77,6 +77,14 @@ void TMonitorChart::setEmptyText(const QString& text) {
     update();
 }
 
+QString TMonitorChart::placeholder() const {
+    if (m_history.isEmpty())
+        return m_emptyText;
+    if (std::find(m_shown.begin(), m_shown.end(), true) == m_shown.end())
+        return QStringLiteral("Tick a value on the left to draw its curve");
+    return {};
+}
+
 void TMonitorChart::setHoverIndex(int index) {
     if (index == m_hover)
         return;
@@ -295,16 +303,18 @@ void TMonitorChart::render(QPainter& painter) const {
     painter.restore();
 }
 
-// Over the curves: the margin right of the plot (where the run-on lies), the highlighted
-// points, and in an empty chart the line that says what fills it.
+// Over the curves: the margins beside the plot (where the run-on lies, and where a painter
+// that can't clip, as the SVG one, drew the lines on), the highlighted points, and in an
+// empty chart the line that says what fills it.
 void TMonitorChart::drawOverlay(QPainter& painter) const {
     const QRectF plot = plotRect();
-    painter.fillRect(QRectF(plot.right(), 0, width() - plot.right(), height()),
-                     palette().color(QPalette::Base));
+    const QColor base = palette().color(QPalette::Base);
+    painter.fillRect(QRectF(0, 0, plot.left(), height()), base);
+    painter.fillRect(QRectF(plot.right(), 0, width() - plot.right(), height()), base);
     painter.setRenderHint(QPainter::Antialiasing);
-    if (m_history.isEmpty()) {
+    if (const QString hint = placeholder(); !hint.isEmpty()) {
         painter.setPen(palette().color(QPalette::PlaceholderText));
-        painter.drawText(plot, Qt::AlignCenter | Qt::TextWordWrap, m_emptyText);
+        painter.drawText(plot, Qt::AlignCenter | Qt::TextWordWrap, hint);
         return;
     }
     for (int row = 0; row < MonitorRowCount; ++row)

@@ -68,6 +68,9 @@ public:
     // The line drawn in an empty chart.
     void setEmptyText(const QString& text);
     QString emptyText() const { return m_emptyText; }
+    // The grey line the chart shows instead of curves: the empty text, or with polls but no
+    // curve ticked how to get one; empty while curves are drawn.
+    QString placeholder() const;
 
     // The index of the point left of the mouse (shared by all curves), -1 before the
     // first point.
