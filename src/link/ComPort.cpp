@@ -1,5 +1,7 @@
 #include "link/ComPort.h"
 
+#include "link/devicetext.h"
+
 #include <QSerialPortInfo>
 
 #include <algorithm>
@@ -249,10 +251,12 @@ bool TComPort::Active() const {
 void TComPort::setActive(bool active) {
     if (active == Active())
         return;
-    if (active)
+    if (active) {
         m_backend->open(m_deviceName);
-    else
+        m_lostReason.clear();
+    } else {
         m_backend->close();
+    }
 }
 
 void TComPort::setDeviceName(const QString& name) {
@@ -263,20 +267,34 @@ void TComPort::setDeviceName(const QString& name) {
     m_deviceName = name;
 }
 
+// Runs one operation on the open port; a system error (not the port's own "Timeout") closes
+// the port first when CloseOnError asks for it.
+template <typename Operation> auto TComPort::guard(Operation operation) {
+    try {
+        return operation();
+    } catch (const EComError& e) {
+        if (CloseOnError && e.ErrorCode() != 0 && Active()) {
+            m_backend->close();
+            m_lostReason = e.message();
+        }
+        throw;
+    }
+}
+
 void TComPort::PurgeInput() {
     if (Active())
-        m_backend->purgeInput();
+        guard([this] { m_backend->purgeInput(); });
 }
 
 void TComPort::PurgeOutput() {
     if (Active())
-        m_backend->purgeOutput();
+        guard([this] { m_backend->purgeOutput(); });
 }
 
 quint8 TComPort::ReadByte() {
     if (!Active())
         raisePort(kClosedPort);
-    return m_backend->readByte();
+    return guard([this] { return m_backend->readByte(); });
 }
 
 QByteArray TComPort::ReadAnsiLine() {
@@ -292,7 +310,7 @@ QByteArray TComPort::ReadAnsiLine() {
 void TComPort::WriteAnsiChar(char c) {
     if (!Active())
         raisePort(kClosedPort);
-    m_backend->write(&c, 1);
+    guard([&] { m_backend->write(&c, 1); });
 }
 
 void TComPort::WriteAnsiLine(const QByteArray& line) {
@@ -302,14 +320,15 @@ void TComPort::WriteAnsiLine(const QByteArray& line) {
     // the line would split it and let the rest run as a command of its own.
     for (const char c : line) {
         const auto code = quint8(c);
-        if (code < 32 || (code >= 127 && code < 160))
+        if (IsDeviceControlByte(code))
             throw EComError(0, QStringLiteral("Refused to send a line holding the control "
                                               "character 0x%1")
                                    .arg(code, 2, 16, QLatin1Char('0')));
     }
     // One write of the line and its carriage return: the same bytes on the wire, but the
     // device sees the request in one piece instead of waking up twice.
-    m_backend->write((line + '\r').constData(), line.size() + 1);
+    const QByteArray bytes = line + '\r';
+    guard([&] { m_backend->write(bytes.constData(), bytes.size()); });
 }
 
 void TComPort::EnumComDevicesFromRegistry(QStringList& list) {

@@ -45,14 +45,23 @@ public:
 
     // Used by the command transport as the flag PortBusy.
     int Tag = 0;
+    // Set by whoever opens the port on the built-in virtual device (the main window's
+    // "Demo"); the device is then no real one (no firmware to update, nothing to back up).
+    bool VirtualDevice = false;
+    // With CloseOnError a system error while the port is in use (the device vanished, or
+    // came back behind the same path as a new device) closes the port before it is raised;
+    // LostReason() keeps its text until the port is opened again.
+    bool CloseOnError = false;
+    QString LostReason() const { return m_lostReason; }
 
     void PurgeInput();
     void PurgeOutput();
     quint8 ReadByte();
     QByteArray ReadAnsiLine();
     void WriteAnsiChar(char c);
-    // The line and one carriage return; a line holding a control character (codes 0 to 31
-    // and 127 to 159) raises EComError and sends nothing.
+    // The line and one carriage return; a line holding a byte that is a control character
+    // in the device's text encoding (codes 0 to 31 and 127, in Latin-1 also 128 to 159)
+    // raises EComError and sends nothing.
     void WriteAnsiLine(const QByteArray& line);
 
     static void EnumComDevicesFromRegistry(QStringList& list);
@@ -61,6 +70,9 @@ public:
     DeviceHandler OnDeviceRemoved;
 
 private:
+    template <typename Operation> auto guard(Operation operation);
+
     QString m_deviceName = QStringLiteral("COM1");
+    QString m_lostReason;
     std::unique_ptr<TComPortBackend> m_backend;
 };

@@ -1,6 +1,7 @@
 #include "link/transport.h"
 
 #include "link/ComPort.h"
+#include "link/devicetext.h"
 
 #include <QStringList>
 
@@ -38,7 +39,7 @@ bool portOpen() {
 }
 
 QByteArray toAnsi(const QString& text) {
-    return text.toLatin1();
+    return ToDeviceText(text);
 }
 
 // Drops every character of code 32 or below at both ends.
@@ -49,7 +50,7 @@ QString trimmed(const QByteArray& line) {
         ++begin;
     while (end > begin && quint8(line.at(end - 1)) <= 32)
         --end;
-    return QString::fromLatin1(line.constData() + begin, end - begin);
+    return FromDeviceText(line.constData() + begin, end - begin);
 }
 
 // One received line up to and including its carriage return, within the request's deadline
@@ -184,6 +185,10 @@ bool readFields(const QString& name, int count, QStringList& fields) {
 
 } // namespace
 
+bool VirtualDeviceOpen() {
+    return portOpen() && ComPort->VirtualDevice;
+}
+
 int PortBusy() {
     return ComPort != nullptr ? ComPort->Tag : 0;
 }
@@ -267,7 +272,7 @@ QString AsReadBack(const QString& text) {
     QByteArray carried = toAnsi(text);
     while (!carried.isEmpty() && quint8(carried.back()) <= 32)
         carried.chop(1);
-    return QString::fromLatin1(carried);
+    return FromDeviceText(carried);
 }
 
 bool GetParam(const QString& name, QString& value) {

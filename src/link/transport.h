@@ -17,6 +17,9 @@ extern TComPort* ComPort;
 // Set when a request fails for good; cleared by the sequence frame.
 extern bool LinkLost;
 
+// The port is open on the built-in virtual device (TComPort::VirtualDevice).
+bool VirtualDeviceOpen();
+
 // PortBusy is the port's Tag. With no port object it reads 0 and writes are ignored.
 int PortBusy();
 void SetPortBusy(int value);
@@ -45,8 +48,9 @@ void Pause(int ms);
 // value would end the line early and make the device run the rest as a command of its own.
 bool IsControlCharacter(QChar c);
 QString WithoutControlCharacters(const QString& text);
-// Text as a read gives it back after a write: what the link carries (8-bit Latin-1, "?" for
-// what that lacks), without the trailing codes 32 and below that the answer line loses.
+// Text as a read gives it back after a write: what the link carries (the device's text
+// encoding, "?" for what that lacks), without the trailing codes 32 and below that the
+// answer line loses.
 QString AsReadBack(const QString& text);
 
 void FlushPort();
