@@ -1,8 +1,10 @@
 #include "settings/backup.h"
 
+#include "link/transport.h"
 #include "settings/XMLSettings.h"
 #include "settings/datafolder.h"
 #include "settings/models.h"
+#include "settings/safefile.h"
 #include "settings/settings.h"
 #include "settings/settingsfile.h"
 #include "settings/transfer.h"
@@ -22,14 +24,52 @@ QString FolderOfModel(qint32 id) {
     return folder.isEmpty() ? QStringLiteral("Unknown") : folder;
 }
 
+const QString kRawSuffix = QStringLiteral("_raw.txt");
+
 // The name for this model and time that no file in the folder has yet.
-QString FreeBackupPath(const QDir& dir, qint32 modelId, const QDateTime& when) {
-    const QString name = BackupFileName(modelId, when);
-    QString path = dir.filePath(name);
-    const QString stem = name.chopped(4); // without ".xml"
+QString FreeBackupPath(const QDir& dir, qint32 modelId, const QDateTime& when, bool raw = false) {
+    const QString stem = FolderOfModel(modelId) + QLatin1Char('_') + when.toString(kStampFormat);
+    const QString suffix = raw ? kRawSuffix : QStringLiteral(".xml");
+    QString path = dir.filePath(stem + suffix);
     for (int n = 2; QFileInfo::exists(path); ++n)
-        path = dir.filePath(QStringLiteral("%1_%2.xml").arg(stem).arg(n));
+        path = dir.filePath(QStringLiteral("%1_%2%3").arg(stem).arg(n).arg(suffix));
     return path;
+}
+
+bool MakeFolder(const QString& folder, TBackupResult& failure) {
+    if (QDir(folder).mkpath(QStringLiteral(".")))
+        return true;
+    failure.outcome = TBackupOutcome::WriteFailed;
+    failure.error =
+        QStringLiteral("Cannot create the folder %1").arg(QDir::toNativeSeparators(folder));
+    return false;
+}
+
+// An older firmware: what it answers, line by line, in a text file of its own.
+TBackupResult BackupRawAnswers(const QString& folder, const QDateTime& when) {
+    TRawSettings raw;
+    TBackupResult result;
+    if (!ReadRawSettings(raw)) {
+        result.error = QStringLiteral("The settings could not be read from the device.");
+        return result;
+    }
+    if (!MakeFolder(folder, result))
+        return result;
+    result.path = FreeBackupPath(QDir(folder), raw.id, when, true);
+    QString error;
+    if (!WriteFileSafely(result.path, (raw.lines.join(QLatin1Char('\n')) + '\n').toUtf8(),
+                         &error)) {
+        result.outcome = TBackupOutcome::WriteFailed;
+        result.error = error;
+        result.path.clear();
+        return result;
+    }
+    result.outcome = TBackupOutcome::SavedRaw;
+    result.firmware = raw.version;
+    result.lines = int(raw.lines.size());
+    result.unanswered = raw.unanswered;
+    result.removed = PruneBackups(folder, FolderOfModel(raw.id));
+    return result;
 }
 
 TBackupResult Failed(TBackupOutcome outcome, const QString& error) {
@@ -49,22 +89,44 @@ QString BackupFileName(qint32 modelId, const QDateTime& when) {
     return QStringLiteral("%1_%2.xml").arg(FolderOfModel(modelId), when.toString(kStampFormat));
 }
 
+QString RawBackupFileName(qint32 modelId, const QDateTime& when) {
+    return QStringLiteral("%1_%2%3").arg(FolderOfModel(modelId), when.toString(kStampFormat),
+                                         kRawSuffix);
+}
+
+QString RawBackupNote(const TBackupResult& result) {
+    QString note =
+        QStringLiteral("The firmware (%1) is older than this program (%2), so its settings can't "
+                       "be read into a settings file. Instead, the device's answers were saved "
+                       "as they came, one NAME=VALUE line per setting (%3 lines")
+            .arg(result.firmware, AppVersion())
+            .arg(result.lines);
+    if (result.unanswered > 0)
+        note += QStringLiteral("; %1 settings this firmware doesn't know are left out")
+                    .arg(result.unanswered);
+    note += QStringLiteral("), to:\n    %1\n"
+                           "To put them back after the update, send the lines one by one with "
+                           "the Terminal or with \"devedazi-cli send\" (a line the new firmware "
+                           "answers with ERROR can be skipped).")
+                .arg(QDir::toNativeSeparators(result.path));
+    return note;
+}
+
 TBackupResult BackupDeviceSettings(const QString& folder, const QDateTime& when) {
+    if (VirtualDeviceOpen())
+        return Failed(TBackupOutcome::VirtualDevice,
+                      QStringLiteral("No backup is made of the built-in virtual device."));
     TSettings image = DefaultSettings();
     if (!ReadDeviceSettingsInto(image)) {
-        if (const auto version = TakeFirmwareRefusal())
-            return Failed(TBackupOutcome::Refused,
-                          FirmwareRefusalText(*version).replace(QLatin1Char('\r'), '\n'));
+        if (TakeFirmwareRefusal())
+            return BackupRawAnswers(folder, when);
         return Failed(TBackupOutcome::ReadFailed,
                       QStringLiteral("The settings could not be read from the device."));
     }
-    const QDir dir(folder);
-    if (!dir.mkpath(QStringLiteral(".")))
-        return Failed(
-            TBackupOutcome::WriteFailed,
-            QStringLiteral("Cannot create the folder %1").arg(QDir::toNativeSeparators(folder)));
     TBackupResult result;
-    result.path = FreeBackupPath(dir, image.ID, when);
+    if (!MakeFolder(folder, result))
+        return result;
+    result.path = FreeBackupPath(QDir(folder), image.ID, when);
     try {
         SaveSettingsFile(result.path, image);
     } catch (const EXMLSettingsError& e) {
@@ -77,7 +139,8 @@ TBackupResult BackupDeviceSettings(const QString& folder, const QDateTime& when)
 
 QStringList PruneBackups(const QString& folder, const QString& modelFolder, int keep) {
     const QRegularExpression pattern(
-        QStringLiteral("^%1_(\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d)(?:_(\\d{1,6}))?\\.xml$")
+        QStringLiteral("^%1_(\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d)(?:_(\\d{1,6}))?"
+                       "(?:\\.xml|_raw\\.txt)$")
             .arg(QRegularExpression::escape(modelFolder)));
     struct TFound {
         QString stamp;

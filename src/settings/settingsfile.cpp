@@ -1,5 +1,6 @@
 #include "settings/settingsfile.h"
 
+#include "link/devicetext.h"
 #include "link/transport.h"
 #include "settings/XMLSettings.h"
 
@@ -111,6 +112,24 @@ private:
     QList<TKeyRef> m_keys;
 };
 
+// A name the device's text encoding can't carry would reach the device with "?" in place of
+// those characters: said per profile, the name itself is loaded as it is.
+QStringList NamesBeyondEncoding(const QString& fileName, const TSettings& image) {
+    QStringList notes;
+    for (int p = 0; p < ProfileCount; ++p) {
+        const QString lacking = CharactersDeviceLacks(image.profile[p].name);
+        if (!lacking.isEmpty())
+            notes.append(
+                QStringLiteral("%1: the name of profile %2 (\"%3\") holds characters the "
+                               "device's text encoding, %4, cannot carry (%5); they "
+                               "would reach the device as \"?\".")
+                    .arg(QDir::toNativeSeparators(fileName))
+                    .arg(p + 1)
+                    .arg(image.profile[p].name, DeviceEncodingTitle(DeviceEncoding()), lacking));
+    }
+    return notes;
+}
+
 } // namespace
 
 void SaveSettingsFile(const QString& fileName, const TSettings& source) {
@@ -148,6 +167,7 @@ QStringList LoadSettingsFile(const QString& fileName, TSettings& target, TFileUs
             notes.append(QStringLiteral("%1: control characters removed from %2.%3")
                              .arg(QDir::toNativeSeparators(fileName), k.section, k.key));
     }
+    notes += NamesBeyondEncoding(fileName, image);
     target = image;
     return notes;
 }

@@ -16,7 +16,8 @@ void SaveSettingsFile(const QString& fileName, const TSettings& source = Setting
 // Fills the image from the file, the built-in default for every key the file lacks; a
 // missing file yields the default image. battCal is not touched, ModInfo neither. Texts
 // lose their control characters, which must never reach the device's line; the result
-// holds one note for the user per text so cleaned (empty when there was nothing to say).
+// holds one note for the user per text so cleaned, and one per profile whose name holds
+// characters the device's text encoding lacks (empty when there was nothing to say).
 // With TFileUse::WriteBack the file is written back afterwards (a missing file is created
 // holding the element Root); that write-back is best effort and never fails a load, and a
 // failed write leaves the file as it was. TFileUse::ReadOnly leaves the file untouched.

@@ -6,6 +6,9 @@
 
 namespace {
 
+// A raw reading gives up after this many parameters in a row without an answer.
+constexpr int kRawGiveUpAfter = 5;
+
 TParamRef Ints(const QString& name, QList<qint32*> fields) {
     TParamRef p;
     p.name = name;
@@ -126,6 +129,33 @@ bool ReadDeviceSettingsInto(TSettings& target) {
     if (ok)
         target = image;
     return ok;
+}
+
+bool ReadRawSettings(TRawSettings& raw) {
+    raw = TRawSettings();
+    TSequence seq(TransferProgressMax);
+    ReadParam(QStringLiteral("VER"), raw.version);
+    raw.version = WithoutControlCharacters(raw.version);
+    raw.id = ReadDeviceModel();
+    TSettings image = DefaultSettings();
+    const auto catalogue = SettingsCatalogue(image, ModInfo);
+    int failedInARow = 0;
+    for (const TParamRef& p : catalogue) {
+        // Unlike a transfer, one unanswered parameter (unknown to an older firmware) does
+        // not end the reading: each parameter starts with the link taken as good again. A
+        // closed port fails every one at once, and a device that stopped answering ends it.
+        LinkLost = failedInARow >= kRawGiveUpAfter;
+        QString value;
+        ReadParam(p.name, value);
+        failedInARow = LinkLost ? failedInARow + 1 : 0;
+        if (LinkLost)
+            ++raw.unanswered;
+        else
+            raw.lines.append(p.name + QLatin1Char('=') + WithoutControlCharacters(value));
+    }
+    LinkLost = raw.lines.isEmpty();
+    seq.Finish();
+    return !raw.lines.isEmpty();
 }
 
 bool ReadDeviceSettings() {

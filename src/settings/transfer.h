@@ -7,6 +7,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // One parameter of the catalogue, bound to the fields of one image.
 struct TParamRef {
@@ -28,6 +29,19 @@ constexpr int TransferProgressMax = 96;
 // it stays exactly as it was. Entries the model doesn't transfer keep the values `image`
 // held. ModInfo follows the device's "ID" in every case.
 bool ReadDeviceSettingsInto(TSettings& image);
+// What a device answers, whatever its firmware: the lines are NAME=VALUE as received (the
+// name, "=" and the text after it) for every parameter of the catalogue that was answered,
+// in catalogue order; a parameter the device refuses or doesn't answer is left out (and
+// counted), and the reading goes on with the next. `version` and the model follow "VER"
+// and "ID". True when at least one parameter was answered.
+struct TRawSettings {
+    QString version;
+    qint32 id = 0;
+    QStringList lines;
+    int unanswered = 0;
+};
+bool ReadRawSettings(TRawSettings& raw);
+
 // ReadDeviceSettingsInto(Settings).
 bool ReadDeviceSettings();
 // Sends Settings by the connected model's counts: each parameter is read back first and

@@ -7,6 +7,7 @@
 #include "settings/backup.h"
 #include "settings/models.h"
 #include "settings/settingsfile.h"
+#include "settings/transfer.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -110,16 +111,68 @@ private slots:
         QCOMPARE(Files(folder).size(), 3 + others.size());
     }
 
+    // A firmware older than the application can't be read into an image: what it answers
+    // is kept line by line, a parameter it doesn't know is left out, and the raw file takes
+    // its place among the model's newest backups.
+    void olderFirmwareSavesRawAnswers() {
+        EmuLink link(4, "1.4.9");
+        QVERIFY(link.ok());
+        QVERIFY(link.emu().setValue("PNAM[2]", "MINE"));
+        TEmuFaults faults;
+        faults.errorFor = "PTCR[3]"; // unknown to this firmware
+        link.emu().setFaults(faults);
+        QTemporaryDir dir;
+        for (int day = 1; day <= BackupKeepCount; ++day)
+            QVERIFY(Touch(dir.filePath(BackupFileName(4, QDateTime(QDate(2029, 1, day), {})))));
+
+        const TBackupResult r = BackupDeviceSettings(dir.path(), kWhen);
+        QCOMPARE(r.outcome, TBackupOutcome::SavedRaw);
+        QCOMPARE(r.path, dir.filePath("Zedo_Dizerado_2030-01-02_03-04-05_raw.txt"));
+        QCOMPARE(r.firmware, QString("1.4.9"));
+        QCOMPARE(r.unanswered, 1);
+        QVERIFY(!TakeFirmwareRefusal()); // taken by the backup, not left for the next caller
+        QVERIFY(link.writes().isEmpty());
+
+        QFile file(r.path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+        TSettings image;
+        const auto catalogue = SettingsCatalogue(image, ModInfo);
+        QCOMPARE(lines.size(), catalogue.size() - 1);
+        QCOMPARE(r.lines, lines.size());
+        for (const QString& line : lines) { // each exactly as the device holds it
+            const QString name = line.section('=', 0, 0);
+            QCOMPARE(line, name + "=" + QString::fromLatin1(link.emu().value(name.toLatin1())));
+        }
+        QVERIFY(lines.contains("PNAM[2]=MINE"));
+        QVERIFY(lines.filter("PTCR[3]=").isEmpty());
+        const QString note = RawBackupNote(r);
+        QVERIFY(note.contains(r.path) && note.contains("Terminal") &&
+                note.contains("devedazi-cli send") && note.contains("1.4.9"));
+
+        const QStringList kept = Files(dir.path());
+        QCOMPARE(kept.size(), BackupKeepCount);
+        QVERIFY(kept.contains(QFileInfo(r.path).fileName()));
+        QVERIFY(!kept.contains(BackupFileName(4, QDateTime(QDate(2029, 1, 1), {}))));
+    }
+
+    // The built-in virtual device is never backed up: nothing is read, written or rotated.
+    void virtualDeviceIsNotBackedUp() {
+        EmuLink link(4);
+        QVERIFY(link.ok());
+        link.port().VirtualDevice = true;
+        QTemporaryDir dir;
+        for (int day = 1; day <= BackupKeepCount; ++day)
+            QVERIFY(Touch(dir.filePath(BackupFileName(4, QDateTime(QDate(2029, 1, day), {})))));
+        const TBackupResult r = BackupDeviceSettings(dir.path(), kWhen);
+        QCOMPARE(r.outcome, TBackupOutcome::VirtualDevice);
+        QVERIFY(!r.saved());
+        QCOMPARE(Files(dir.path()).size(), BackupKeepCount);
+        QVERIFY(link.received().isEmpty());
+    }
+
     void failuresWriteNothing() {
         QTemporaryDir dir;
-        {
-            EmuLink link(1, "1.4.9"); // older firmware: refused before any settings read
-            QVERIFY(link.ok());
-            const TBackupResult r = BackupDeviceSettings(dir.path(), kWhen);
-            QCOMPARE(r.outcome, TBackupOutcome::Refused);
-            QVERIFY(r.error.startsWith("Incompatible firmware version (1.4.9)\n"));
-            QVERIFY(!TakeFirmwareRefusal()); // taken by the backup, not left for the next caller
-        }
         {
             EmuLink link(1);
             QVERIFY(link.ok());
