@@ -1,4 +1,4 @@
-#include "updater/dfuoutput.h"
+#include "firmware/dfuoutput.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,5 +1,6 @@
 #include "updater/updater.h"
 
+#include "firmware/firmwareupdate.h"
 #include "link/ComPort.h"
 #include "link/transport.h"
 #include "settings/backup.h"
@@ -7,7 +8,7 @@
 #include "shell/application.h"
 #include "shell/dialogs.h"
 #include "shell/paths.h"
-#include "updater/dfuoutput.h"
+#include "shell/windowtitle.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -17,15 +18,11 @@
 #include <QFont>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
-
-constexpr int kReadIntervalMs = 100;
-constexpr int kBootPauseMs = 2000;
 
 QString ModelSubfolder(int id) {
     const QString folder = ModelFolder(id);
@@ -44,7 +41,7 @@ QString FirmwareFolder() {
 
 TUpdaterForm::TUpdaterForm(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("UpdaterForm"));
-    setWindowTitle(QStringLiteral("Updater"));
+    SetFormTitle(this, QStringLiteral("Updater"));
     setAttribute(Qt::WA_DeleteOnClose);
 
     BitBtn = new QPushButton(QStringLiteral("Update Firmware"), this);
@@ -53,7 +50,8 @@ TUpdaterForm::TUpdaterForm(QWidget* parent) : QWidget(parent) {
     Memo = new QPlainTextEdit(this);
     Memo->setObjectName(QStringLiteral("Memo"));
     Memo->setReadOnly(true);
-    Memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Long lines wrap (a backup's path, the tool's messages): nothing to scroll sideways.
+    Memo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     QFont font(QStringLiteral("Courier New"), 10);
     font.setStyleHint(QFont::TypeWriter);
@@ -69,8 +67,8 @@ TUpdaterForm::TUpdaterForm(QWidget* parent) : QWidget(parent) {
 TUpdaterForm::~TUpdaterForm() {
     // Only a parent's destruction gets here during a run (closing is refused meanwhile):
     // stop the tool and let the run's loop unwind without touching this window again.
-    if (m_process)
-        m_process->kill();
+    if (m_run)
+        m_run->stop();
     if (m_loop)
         m_loop->quit();
 }
@@ -82,9 +80,14 @@ void TUpdaterForm::BitBtnClick() {
     BitBtn->setEnabled(false);
     const QPointer<TUpdaterForm> self(this);
     try {
-        const QString firmware = chooseFirmware();
-        if (!firmware.isEmpty() && self) // the window may be gone once the dialog returns
-            update(firmware);
+        if (VirtualDeviceOpen()) {
+            Dialogs::error(this, VirtualDeviceUpdateRefusal());
+        } else {
+            const QString firmware = chooseFirmware();
+            // The window may be gone once a dialog returns.
+            if (!firmware.isEmpty() && self && toolFound(firmware) && confirm(firmware) && self)
+                update(firmware);
+        }
     } catch (...) {
         // A port error while sending "BOOT", or anything else: shown, and the button comes
         // back either way.
@@ -124,6 +127,27 @@ QString TUpdaterForm::chooseFirmware() {
     return file.isFile() ? file.absoluteFilePath() : QString();
 }
 
+// Without a DFU tool the device must not be sent into its boot loader: it would stay there.
+bool TUpdaterForm::toolFound(const QString& firmware) {
+    if (FindDfuTool(QCoreApplication::applicationDirPath(), firmware).found())
+        return true;
+    TDfuOutcome missing;
+    missing.toolFound = false;
+    Memo->clear();
+    Memo->appendPlainText(DfuOutcomeText(missing));
+    return false;
+}
+
+// One question before anything is sent; No is the default.
+bool TUpdaterForm::confirm(const QString& firmware) {
+    const QString model = ModInfo.ID > 0 ? ModInfo.name : QString();
+    if (Dialogs::question(this, UpdateQuestion(model, firmware, PortOpen())))
+        return true;
+    Memo->clear();
+    Memo->appendPlainText(QStringLiteral("Firmware update cancelled."));
+    return false;
+}
+
 void TUpdaterForm::update(const QString& firmware) {
     Memo->clear();
     QString backup;
@@ -134,15 +158,16 @@ void TUpdaterForm::update(const QString& firmware) {
         return;
     const QPointer<TUpdaterForm> self(this);
     runDfuTool(firmware);
-    if (self && m_lastRunOk && !backup.isEmpty()) // the window may be gone after the run
+    if (self && m_lastRunOk && backup.endsWith(QLatin1String(".xml"))) // gone after the run?
         Memo->appendPlainText(
             QStringLiteral("To restore your settings, open the backup with \"Load Settings\" "
                            "in the Tuner, then send it with \"Upload Settings\":\n    %1")
                 .arg(QDir::toNativeSeparators(backup)));
 }
 
-// A firmware update may reset the device's settings: they are saved first. Returns false
-// when no backup could be made and the user would rather not flash without one.
+// A firmware update may reset the device's settings: they are saved first (as raw answer
+// lines when the firmware is too old to be read into a settings file). Returns false when
+// no backup could be made and the user would rather not flash without one.
 bool TUpdaterForm::backUpSettings(QString& path) {
     path.clear();
     if (!PortOpen())
@@ -150,6 +175,11 @@ bool TUpdaterForm::backUpSettings(QString& path) {
     Memo->appendPlainText(QStringLiteral("Saving a settings backup..."));
     Memo->repaint();
     const TBackupResult backup = BackupDeviceSettings(DefaultBackupFolder());
+    if (backup.outcome == TBackupOutcome::SavedRaw) {
+        path = backup.path;
+        Memo->appendPlainText(RawBackupNote(backup));
+        return true;
+    }
     if (backup.saved()) {
         path = backup.path;
         Memo->appendPlainText(QStringLiteral("Settings backup saved to %1")
@@ -158,11 +188,9 @@ bool TUpdaterForm::backUpSettings(QString& path) {
     }
     Memo->appendPlainText(QStringLiteral("No settings backup: ") + backup.error);
     const QPointer<TUpdaterForm> self(this);
-    const auto answer = Dialogs::message(
-        this, QMessageBox::Warning, QStringLiteral("Updater"),
-        backup.error + QStringLiteral("\n\nNo settings backup was made, and a firmware update may "
-                                      "reset the settings.\nUpdate the firmware without a backup?"),
-        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    const auto answer = Dialogs::message(this, QMessageBox::Warning, QStringLiteral("Updater"),
+                                         NoBackupQuestion(backup.error),
+                                         QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (!self)
         return false;
     if (answer == QMessageBox::Yes)
@@ -174,100 +202,36 @@ bool TUpdaterForm::backUpSettings(QString& path) {
 void TUpdaterForm::enterDfuMode() {
     if (!PortOpen())
         return; // the device is taken to be in DFU mode already
-    {
-        TPortHold hold;
-        Memo->appendPlainText(QStringLiteral("Entering DFU Mode..."));
-        Memo->repaint();
-        ComPort->WriteAnsiChar(13);
-        ComPort->WriteAnsiLine(QByteArrayLiteral("BOOT"));
-        Pause(kBootPauseMs);
-    }
-    try {
-        ComPort->setActive(false);
-    } catch (const EComError&) {
-        // the device is already restarting; the port is gone either way
-    }
+    Memo->appendPlainText(QStringLiteral("Entering DFU Mode..."));
+    Memo->repaint();
+    EnterBootLoader();
 }
 
 void TUpdaterForm::runDfuTool(const QString& firmware) {
-    m_lastRunOk = false;
     const TDfuTool tool = FindDfuTool(QCoreApplication::applicationDirPath(), firmware);
-    if (tool.found()) {
-        RunToolToMemo(tool.program, tool.arguments, Memo);
-        return;
-    }
-    TDfuOutcome outcome;
-    outcome.toolFound = false;
-    Memo->appendPlainText(DfuOutcomeText(outcome));
+    RunToolToMemo(tool.program, tool.arguments, Memo);
 }
 
 void TUpdaterForm::RunToolToMemo(const QString& tool, const QStringList& arguments,
                                  QPlainTextEdit* memo) {
-    ProgressBar().SetMax(100);
-    ProgressBar().SetPosition(0);
-
-    QProcess process;
+    m_lastRunOk = false;
+    TDfuRun run;
     QEventLoop loop;
-    QTimer timer;
-    TDfuOutput output;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.setStandardInputFile(QProcess::nullDevice());
-    timer.setInterval(kReadIntervalMs);
-    connect(&timer, &QTimer::timeout, this, [&] { showOutput(output, process.readAll(), memo); });
-    connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
-    connect(&process, &QProcess::errorOccurred, &loop, [&](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart)
-            loop.quit();
-    });
-
+    connect(&run, &TDfuRun::lines, memo,
+            [memo](const QStringList& lines) { memo->appendPlainText(lines.join('\n')); });
+    connect(&run, &TDfuRun::finished, &loop, &QEventLoop::quit);
     const QPointer<TUpdaterForm> self(this);
-    m_process = &process;
+    m_run = &run;
     m_loop = &loop;
-    m_stopRequested = false;
-    process.start(tool, arguments);
-    timer.start();
-    if (process.state() != QProcess::NotRunning || process.error() != QProcess::FailedToStart)
-        loop.exec();
-    timer.stop();
+    run.start({tool, arguments});
+    loop.exec();
     if (!self)
-        return; // destroyed by its parent: the tool was killed, nobody is left to tell
-    m_process = nullptr;
+        return; // destroyed by its parent: the tool was stopped, nobody is left to tell
+    m_run = nullptr;
     m_loop = nullptr;
-    if (process.state() != QProcess::NotRunning) {
-        process.kill();
-        process.waitForFinished();
-    }
-
-    output.feed(process.readAll());
-    output.finish();
-    showOutput(output, {}, memo);
-    finishRun(process, output, memo);
-}
-
-void TUpdaterForm::showOutput(TDfuOutput& output, const QByteArray& chunk, QPlainTextEdit* memo) {
-    output.feed(chunk);
-    const QStringList lines = output.takeLines();
-    for (const QString& line : lines)
-        memo->appendPlainText(line);
-    if (output.percent() >= 0 && output.percent() != ProgressBar().Position())
-        ProgressBar().SetPosition(output.percent());
-}
-
-void TUpdaterForm::finishRun(const QProcess& process, const TDfuOutput& output,
-                             QPlainTextEdit* memo) {
-    TDfuOutcome outcome;
-    outcome.started = process.error() != QProcess::FailedToStart;
-    outcome.startError = process.errorString();
-    outcome.stopped = m_stopRequested;
-    outcome.crashed = process.exitStatus() == QProcess::CrashExit;
-    outcome.exitCode = process.exitCode();
-    outcome.cannotOpenDevice = output.cannotOpenDevice();
-    outcome.noDevice = output.noDevice();
-    const QString text = DfuOutcomeText(outcome);
+    const QString text = run.outcomeText();
     m_lastRunOk = text.isEmpty();
-    if (text.isEmpty())
-        ProgressBar().SetPosition(0);
-    else
+    if (!text.isEmpty())
         memo->appendPlainText(text);
 }
 
@@ -278,7 +242,7 @@ void TUpdaterForm::closeEvent(QCloseEvent* event) {
     }
     // The window stays while an update runs; it closes when the run is over.
     event->ignore();
-    if (!m_process) {
+    if (!m_run) {
         m_closeWhenDone = true;
         return;
     }
@@ -287,9 +251,9 @@ void TUpdaterForm::closeEvent(QCloseEvent* event) {
     const bool stop = Dialogs::question(
         this, QStringLiteral("The firmware update is running. Stopping it leaves the device in "
                              "DFU mode until the update is run again.\nStop the update?"));
-    if (stop && m_process) {
+    if (stop && m_run) {
         m_stopRequested = true;
         m_closeWhenDone = true;
-        m_process->kill();
+        m_run->stop();
     }
 }

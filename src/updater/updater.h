@@ -9,9 +9,8 @@
 class QCloseEvent;
 class QEventLoop;
 class QPlainTextEdit;
-class QProcess;
 class QPushButton;
-class TDfuOutput;
+class TDfuRun;
 
 // Base folder + "/Firmware": the firmware files, one subfolder per model.
 QString FirmwareFolder();
@@ -25,7 +24,7 @@ public:
     QPushButton* BitBtn = nullptr;  // "Update Firmware"
     QPlainTextEdit* Memo = nullptr; // the tool's output
 
-    bool running() const { return m_process != nullptr; }   // the DFU tool is running
+    bool running() const { return m_run != nullptr; }       // the DFU tool is running
     bool busy() const { return m_busy; }                    // an update is in progress
     QString dialogFolder() const { return m_dialogFolder; } // where the last dialog opened
 
@@ -44,16 +43,16 @@ protected:
 
 private:
     QString chooseFirmware();
+    bool toolFound(const QString& firmware);
+    bool confirm(const QString& firmware);
     void update(const QString& firmware);
     bool backUpSettings(QString& path);
     void enterDfuMode();
     void closeWindow();
     void runDfuTool(const QString& firmware);
-    void showOutput(TDfuOutput& output, const QByteArray& chunk, QPlainTextEdit* memo);
-    void finishRun(const QProcess& process, const TDfuOutput& output, QPlainTextEdit* memo);
 
-    QProcess* m_process = nullptr; // the running tool (lives in runTool's frame)
-    QEventLoop* m_loop = nullptr;  // the loop that waits for it
+    TDfuRun* m_run = nullptr;     // the running tool (lives in RunToolToMemo's frame)
+    QEventLoop* m_loop = nullptr; // the loop that waits for it
     QString m_dialogFolder;
     bool m_busy = false;
     bool m_stopRequested = false;

@@ -11,14 +11,28 @@ class FakeSys {
 public:
     QString root() const { return m_dir.path(); }
 
+    // A tty on its own USB device (bus 1, device number = the count); its character
+    // device numbers are 166:N.
     void addUsbTty(const QString& name, const QByteArray& vid, const QByteArray& pid) {
+        const QString usb = addUsbDevice(vid, pid);
+        const QString intf = usb + QStringLiteral("/1-%1:1.0").arg(m_count);
+        addTty(name, intf, QStringLiteral("usb"));
+        write(root() + "/class/tty/" + name + "/dev",
+              QByteArray("166:") + QByteArray::number(m_count - 1) + "\n");
+    }
+    // A USB device without a tty (a boot loader, or a serial device without its driver);
+    // returns its folder. Its node would be /dev/bus/usb/001/00N.
+    QString addUsbDevice(const QByteArray& vid, const QByteArray& pid) {
         const QString usb =
             QStringLiteral("%1/devices/pci0000:00/usb1/1-%2").arg(root()).arg(++m_count);
         write(usb + "/idVendor", vid + "\n");
         write(usb + "/idProduct", pid + "\n");
-        const QString intf = usb + QStringLiteral("/1-%1:1.0").arg(m_count);
-        addTty(name, intf, QStringLiteral("usb"));
+        write(usb + "/busnum", "1\n");
+        write(usb + "/devnum", QByteArray::number(m_count) + "\n");
+        link(usb, QStringLiteral("%1/bus/usb/devices/1-%2").arg(root()).arg(m_count));
+        return usb;
     }
+    int count() const { return m_count; }
     // A tty on a bus without USB identity; type "0" marks a serial-core placeholder.
     void addPlatformTty(const QString& name, const QByteArray& type = "4") {
         const QString dev = root() + "/devices/platform/serial8250";

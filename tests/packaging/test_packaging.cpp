@@ -4,7 +4,7 @@
 // the validators and lintian say about them (when they are installed).
 
 #include "shell/paths.h"
-#include "updater/dfuoutput.h"
+#include "firmware/dfuoutput.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 // The DFU tool's output turned into memo lines and progress, the tool lookup and its
 // arguments, and the closing line of a failed run.
 
-#include "updater/dfuoutput.h"
+#include "firmware/dfuoutput.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -16,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -163,10 +164,14 @@ private slots:
             }
         });
         Dialogs::setNextFileName(m_firmware);
+        Dialogs::setNextAnswer(QMessageBox::Yes); // the one question, before anything is sent
         QElapsedTimer clock;
         clock.start();
         form.BitBtnClick();
         QVERIFY(clock.elapsed() >= 2000); // the device's time to restart
+        QCOMPARE(Dialogs::shownMessages().size(), 1);
+        QVERIFY(Dialogs::shownMessages().first().startsWith(
+            "Update the firmware of Dozore 213 with " + QFileInfo(m_firmware).fileName() + "?"));
 
         QCOMPARE(form.dialogFolder(), FirmwareFolder() + "/Dozore_213");
         // A lone CR then "BOOT" CR, after the settings backup's reads; then nothing more.
@@ -224,18 +229,13 @@ private slots:
     }
 
     void failedBackupAsks_data() {
-        QTest::addColumn<QByteArray>("version");
         QTest::addColumn<bool>("flash");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("lost, no") << QByteArray("1.5.1") << false << "could not be read";
-        QTest::newRow("old firmware, no")
-            << QByteArray("1.4.9") << false << "Incompatible firmware version (1.4.9)";
-        QTest::newRow("lost, yes") << QByteArray("1.5.1") << true << "could not be read";
+        QTest::newRow("no") << false;
+        QTest::newRow("yes") << true;
     }
     void failedBackupAsks() {
-        QFETCH(QByteArray, version);
         QFETCH(bool, flash);
-        QFETCH(QString, reason);
+        const QByteArray version = "1.5.1";
         EmuLink link(1, version);
         QVERIFY(link.ok());
         TEmuFaults faults;
@@ -244,12 +244,14 @@ private slots:
         QFile(path("go")).open(QIODevice::WriteOnly);
         TUpdaterForm form;
         Dialogs::setNextFileName(m_firmware);
+        Dialogs::setNextAnswer(QMessageBox::Yes); // update
         Dialogs::setNextAnswer(flash ? QMessageBox::Yes : QMessageBox::No);
         form.BitBtnClick();
 
-        QCOMPARE(Dialogs::shownMessages().size(), 1);
-        QVERIFY(Dialogs::shownMessages().first().contains(reason));
-        QVERIFY(Dialogs::shownMessages().first().endsWith("Update the firmware without a backup?"));
+        QCOMPARE(Dialogs::shownMessages().size(), 2);
+        const QString asked = Dialogs::shownMessages().at(1); // names the reason
+        QVERIFY(asked.startsWith("The settings could not be read from the device."));
+        QVERIFY(asked.endsWith("Update the firmware without a backup?"));
         QVERIFY(backups().isEmpty());
         QCOMPARE(PortBusy(), 0);
         QVERIFY(form.BitBtn->isEnabled());
@@ -269,10 +271,79 @@ private slots:
         for (const auto& entry : trace)
             if (entry.received)
                 lastReceived = entry.line;
-        QCOMPARE(lastReceived, version == "1.5.1" ? "PTFR[3]?" : "VER?"); // the failed read
+        QCOMPARE(lastReceived, "PTFR[3]?"); // the failed read
         QVERIFY(!link.emu().inBootLoader());
         QVERIFY(link.port().Active());
         QVERIFY(!QFile::exists(path("args")));
+    }
+
+    // The usual reason to update: a firmware older than the application. Its settings can't
+    // be read into a settings file, so its raw answers are saved, and nothing more is asked.
+    void olderFirmwareUpdatesWithARawBackup() {
+        EmuLink link(1, "1.4.9");
+        QVERIFY(link.ok());
+        QVERIFY(link.emu().setValue("PNAM[1]", "OLDONE"));
+        QFile(path("go")).open(QIODevice::WriteOnly);
+        TUpdaterForm form;
+        Dialogs::setNextFileName(m_firmware);
+        Dialogs::setNextAnswer(QMessageBox::Yes);
+        form.BitBtnClick();
+
+        QCOMPARE(Dialogs::shownMessages().size(), 1); // only the update's own question
+        QCOMPARE(backups().size(), 1);
+        const QString raw = DefaultBackupFolder() + "/" + backups().first();
+        QVERIFY2(QRegularExpression("/Dozore_213_[-_0-9]+_raw\\.txt$").match(raw).hasMatch(),
+                 qPrintable(raw));
+        QFile file(raw);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().contains("\nPNAM[1]=OLDONE\n"));
+        const QString memo = form.Memo->toPlainText();
+        QVERIFY(memo.contains("The firmware (1.4.9) is older than this program"));
+        QVERIFY(memo.contains(QDir::toNativeSeparators(raw)));
+        QVERIFY(memo.contains("Entering DFU Mode..."));
+        QVERIFY(memo.contains("Download done."));
+        QVERIFY(!memo.contains("To restore your settings")); // that is for settings files
+        QVERIFY(link.emu().inBootLoader());
+        QVERIFY(QFile::exists(path("args")));
+    }
+
+    // "No" to the question: nothing goes to the device after the model was read.
+    void questionAnsweredNoSendsNothing() {
+        EmuLink link(4);
+        QVERIFY(link.ok());
+        TUpdaterForm form;
+        Dialogs::setNextFileName(m_firmware);
+        Dialogs::setNextAnswer(QMessageBox::No);
+        form.BitBtnClick();
+        QCOMPARE(Dialogs::shownMessages().size(), 1);
+        QVERIFY(Dialogs::shownMessages().first().contains("Zedo Dizerado"));
+        QCOMPARE(link.received(), QList<QByteArray>{"ID?"});
+        QVERIFY(backups().isEmpty());
+        QCOMPARE(memoLines(form), QStringList{"Firmware update cancelled."});
+        QVERIFY(link.port().Active() && form.BitBtn->isEnabled());
+    }
+
+    // The built-in virtual device has no firmware: refused before anything else, and its
+    // settings are never backed up, so no real device's backup makes way for one of it.
+    void virtualDeviceIsRefused() {
+        EmuLink link(4);
+        QVERIFY(link.ok());
+        link.port().VirtualDevice = true;
+        QVERIFY(QDir().mkpath(DefaultBackupFolder()));
+        for (int day = 1; day <= BackupKeepCount; ++day) {
+            QFile real(DefaultBackupFolder() + "/" +
+                       BackupFileName(4, QDateTime(QDate(2029, 1, day), QTime(8, 0))));
+            QVERIFY(real.open(QIODevice::WriteOnly));
+        }
+        TUpdaterForm form;
+        Dialogs::setNextAnswer(QMessageBox::Ok);
+        form.BitBtnClick();
+        QCOMPARE(Dialogs::shownMessages(),
+                 QStringList{"The virtual device has no firmware to update."});
+        QVERIFY(Dialogs::lastFileFolder().isEmpty()); // no file dialog either
+        QVERIFY(link.received().isEmpty());
+        QCOMPARE(backups().size(), BackupKeepCount);
+        QVERIFY(form.BitBtn->isEnabled());
     }
 
     void portErrorDuringTheModelRead() {
@@ -295,7 +366,10 @@ private slots:
         TUpdaterForm form; // no device: the tool runs at once, without "BOOT"
         qputenv("FAKE_DFU_FAIL", "1");
         Dialogs::setNextFileName(m_firmware);
+        Dialogs::setNextAnswer(QMessageBox::Yes);
         form.BitBtnClick();
+        QVERIFY(Dialogs::shownMessages().first().startsWith("No device is connected on a serial "
+                                                            "port"));
         QCOMPARE(form.dialogFolder(), FirmwareFolder());
         QStringList lines = memoLines(form);
         QVERIFY(!lines.contains("Entering DFU Mode..."));
@@ -304,7 +378,8 @@ private slots:
 
         qputenv("PATH", path("empty").toLocal8Bit());
         Dialogs::setNextFileName(m_firmware);
-        form.BitBtnClick();
+        form.BitBtnClick(); // no tool: nothing is asked, nothing would be sent
+        QCOMPARE(Dialogs::shownMessages().size(), 1);
         lines = memoLines(form);
         QCOMPARE(lines.size(), 1);
         QVERIFY(lines.last().contains("no DFU tool found"));
@@ -345,10 +420,11 @@ private slots:
         });
         driver.start(50);
         Dialogs::setNextFileName(m_firmware);
+        Dialogs::setNextAnswer(QMessageBox::Yes);
         form->BitBtnClick();
         QCOMPARE(step, 2);
-        QCOMPARE(Dialogs::shownMessages().size(), 2);
-        QVERIFY(Dialogs::shownMessages().first().contains("Stop the update?"));
+        QCOMPARE(Dialogs::shownMessages().size(), 3);
+        QVERIFY(Dialogs::shownMessages().at(1).contains("Stop the update?"));
         QVERIFY(memo.endsWith("Firmware update stopped. The device stays in DFU mode: run the "
                               "update again before unplugging it."));
         QVERIFY(!memo.contains("Download done."));
@@ -371,6 +447,7 @@ private slots:
         });
         driver.start(50);
         Dialogs::setNextFileName(m_firmware);
+        Dialogs::setNextAnswer(QMessageBox::Yes);
         form->BitBtnClick();
         QVERIFY(!frame);
         QVERIFY(form.isNull());
