@@ -3,6 +3,7 @@
 #include "link/ComPort.h"
 #include "settings/XMLSettings.h"
 #include "shell/dialogs.h"
+#include "shell/mother.h"
 
 #include <cerrno>
 
@@ -27,6 +28,9 @@ QString ErrorText(const std::exception& error) {
     if (const auto* port = dynamic_cast<const EComError*>(&error)) {
         if (port->ErrorCode() == EACCES)
             return port->message() + QLatin1Char('\n') + PermissionHint();
+        // The error closed the port (the device vanished): say which and what to do.
+        if (const QString lost = LostDeviceText(); port->ErrorCode() != 0 && !lost.isEmpty())
+            return lost;
         return port->message();
     }
     if (const auto* store = dynamic_cast<const EXMLSettingsError*>(&error))

@@ -2,6 +2,7 @@
 
 #include "emulator/emulator.h"
 #include "link/ComPort.h"
+#include "link/devicetext.h"
 #include "link/transport.h"
 #include "settings/XMLSettings.h"
 #include "settings/models.h"
@@ -14,6 +15,7 @@
 #include "shell/paths.h"
 #include "shell/progressbar.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -65,6 +67,7 @@ TMotherForm::TMotherForm(const TMotherOptions& options, QWidget* parent)
     setFont(QFont(QStringLiteral("Tahoma"), 9));
     ComPort = new TComPort(this);
     ComPort->setObjectName(QStringLiteral("ComPort"));
+    ComPort->CloseOnError = true; // a port error closes it: reopened at the next command
     ::ComPort = ComPort;
     createMenus();
     createToolBar();
@@ -178,11 +181,22 @@ void TMotherForm::createWorkspace() {
     Logo->lower();
     MdiArea->viewport()->installEventFilter(this);
 
+    // The first start without a device says above the workspace what it opened.
+    FirstStartNote = new QLabel(FirstStartNoteText(), this);
+    FirstStartNote->setObjectName(QStringLiteral("FirstStartNote"));
+    FirstStartNote->setWordWrap(true);
+    FirstStartNote->setContentsMargins(8, 4, 8, 4);
+    FirstStartNote->setAutoFillBackground(true);
+    FirstStartNote->setBackgroundRole(QPalette::ToolTipBase);
+    FirstStartNote->setForegroundRole(QPalette::ToolTipText);
+    FirstStartNote->setVisible(false);
+
     auto* central = new QWidget(this);
     auto* column = new QVBoxLayout(central);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     column->addWidget(Panel1);
+    column->addWidget(FirstStartNote);
     column->addWidget(MdiArea, 1);
     setCentralWidget(central);
 }
@@ -203,7 +217,7 @@ void TMotherForm::createStatusBar() {
     // Transactions that close the port (soft reset, calibration, the updater) don't tell
     // the main window, so the state is looked at twice a second.
     auto* timer = new QTimer(this);
-    connect(timer, &QTimer::timeout, this, &TMotherForm::showConnection);
+    connect(timer, &QTimer::timeout, this, [this] { guarded([this] { watchConnection(); }); });
     timer->start(500);
     connect(&::ProgressBar(), &TProgress::changed, this, &TMotherForm::showConnection);
 }
@@ -214,6 +228,8 @@ QString TMotherForm::connectionText() const {
         return QStringLiteral("Demo: the built-in virtual device (%1), no real device needed")
             .arg(model);
     }
+    if (!ComPort->Active() && !ComPort->LostReason().isEmpty())
+        return QStringLiteral("Device lost: %1").arg(ComPort->LostReason());
     if (!ComPort->Active())
         return QStringLiteral("No device");
     QString text = QStringLiteral("Connected: %1").arg(ComPort->DeviceName());
@@ -248,15 +264,39 @@ void TMotherForm::createFileMenu() {
     connect(MenuExit, &QAction::triggered, this, &QWidget::close);
 }
 
+// Options > Device text encoding: how names and the terminal's lines travel to the device.
+void TMotherForm::createOptionsMenu() {
+    QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
+    QMenu* encoding = options->addMenu(QStringLiteral("Device text encoding"));
+    auto* group = new QActionGroup(this);
+    MenuEncodingWestern = encoding->addAction(DeviceEncodingTitle(TDeviceEncoding::Western));
+    MenuEncodingCyrillic = encoding->addAction(DeviceEncodingTitle(TDeviceEncoding::Cyrillic));
+    for (QAction* action : {MenuEncodingWestern, MenuEncodingCyrillic}) {
+        action->setCheckable(true);
+        group->addAction(action);
+        connect(action, &QAction::triggered, this, &TMotherForm::MenuEncodingClick);
+    }
+    MenuEncodingWestern->setChecked(true);
+}
+
+void TMotherForm::MenuEncodingClick() {
+    SetDeviceEncoding(MenuEncodingCyrillic->isChecked() ? TDeviceEncoding::Cyrillic
+                                                        : TDeviceEncoding::Western);
+    guarded([this] { saveINI(); }); // the command line reads the same setting
+}
+
 void TMotherForm::createMenus() {
     createFileMenu();
     QMenu* window = menuBar()->addMenu(QStringLiteral("&Window"));
     MenuCascade = window->addAction(QStringLiteral("Cascade"));
     MenuVertical = window->addAction(QStringLiteral("Vertical"));
     MenuHorizontal = window->addAction(QStringLiteral("Horizontal"));
+    createOptionsMenu();
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     ManualRus = help->addAction(QStringLiteral("Russian Manual"));
     ManualEn = help->addAction(QStringLiteral("English Manual"));
+    help->addSeparator();
+    MenuConnectionCheck = help->addAction(QStringLiteral("Connection Check..."));
     help->addSeparator();
     MenuAbout = help->addAction(QStringLiteral("A&bout"));
     connect(MenuCascade, &QAction::triggered, this, &TMotherForm::MenuCascadeClick);
@@ -265,6 +305,7 @@ void TMotherForm::createMenus() {
     connect(ManualRus, &QAction::triggered, this, &TMotherForm::ManualRusClick);
     connect(ManualEn, &QAction::triggered, this, &TMotherForm::ManualEnClick);
     connect(MenuAbout, &QAction::triggered, this, &TMotherForm::MenuAboutClick);
+    connect(MenuConnectionCheck, &QAction::triggered, this, &TMotherForm::MenuConnectionCheckClick);
     const struct {
         QAction* action;
         const char* name;
@@ -277,7 +318,10 @@ void TMotherForm::createMenus() {
                  {MenuHorizontal, "MenuHorizontal"},
                  {ManualRus, "ManualRus"},
                  {ManualEn, "ManualEn"},
-                 {MenuAbout, "MenuAbout"}};
+                 {MenuAbout, "MenuAbout"},
+                 {MenuConnectionCheck, "MenuConnectionCheck"},
+                 {MenuEncodingWestern, "MenuEncodingWestern"},
+                 {MenuEncodingCyrillic, "MenuEncodingCyrillic"}};
     for (const auto& entry : names)
         entry.action->setObjectName(QLatin1String(entry.name));
 }
@@ -297,12 +341,13 @@ void TMotherForm::placeLogo() {
 
 void TMotherForm::FormCreate() {
     CreateWorkingFolders();
+    loadEncoding(); // before default.xml, whose names are judged by it
     runStep([this] {
         Dialogs::warnings(this, LoadSettingsFile(DefaultSettingsFile()));
         SaveSettingsFile(DefaultSettingsFile());
     });
     runStep([this] { loadINI(); });
-    runStep([this] { OpenPort(true); });
+    runStep([this] { OpenPort(TOpenReason::Start); });
     runStep([this] { setWindowTitle(QStringLiteral("DEVedazi v%1").arg(AppVersion())); });
     ProgressBar->follow(::ProgressBar());
     ProfileClipboard.flags = -1;
@@ -323,9 +368,27 @@ void TMotherForm::guarded(const std::function<void()>& action) {
 
 // A settings file that can't be read is reported with its place; the port choice falls
 // back to "Auto" and the file is written anew at exit.
+// The device text encoding, read on its own (a file that can't be read is reported by loadINI).
+void TMotherForm::loadEncoding() {
+    TDeviceEncoding encoding = TDeviceEncoding::Western;
+    if (QFileInfo::exists(AppSettingsFile())) {
+        try {
+            TXMLSettings ini(AppSettingsFile());
+            ini.Discard();
+            encoding = DeviceEncodingFromKey(ini.ReadString(
+                QStringLiteral("General"), DeviceEncodingSettingKey(), QStringLiteral("Latin-1")));
+        } catch (const std::exception&) {
+        }
+    }
+    SetDeviceEncoding(encoding);
+    (encoding == TDeviceEncoding::Cyrillic ? MenuEncodingCyrillic : MenuEncodingWestern)
+        ->setChecked(true);
+}
+
 void TMotherForm::loadINI() {
     ComPorts->setEditText(AutoChoice());
     m_lastRealChoice = AutoChoice();
+    m_firstStart = !QFileInfo::exists(AppSettingsFile());
     try {
         TXMLSettings ini(AppSettingsFile());
         const QString choice =
@@ -361,6 +424,8 @@ void TMotherForm::saveINI() {
         ini = std::make_unique<TXMLSettings>(file);
     }
     ini->WriteString(QStringLiteral("General"), QStringLiteral("ComPort"), savedChoice());
+    ini->WriteString(QStringLiteral("General"), DeviceEncodingSettingKey(),
+                     DeviceEncodingKey(DeviceEncoding()));
     ini->Close();
 }
 

@@ -28,9 +28,12 @@ class TSegmentedProgressBar;
 struct TMotherOptions {
     QString sysRoot = QLatin1String(DefaultSysRoot); // where serial devices are looked up
     QString devRoot = QLatin1String(DefaultDevRoot); // where their nodes lie
+    QString procRoot = QStringLiteral("/proc");      // the connection check's processes
+    QString fsRoot = QStringLiteral("/"); // the connection check's udev rules and programs
     THotPlug::Source hotplug = THotPlug::Source::Auto;
-    int pollMs = 1000;        // the polling hot-plug source's period
-    bool demoFallback = true; // "Auto" without a device at start opens the virtual device
+    int pollMs = 1000; // the polling hot-plug source's period
+    // The very first start (no settings.xml yet) without a device opens the virtual device.
+    bool firstStartDemo = true;
 };
 
 class TMotherForm : public QMainWindow {
@@ -44,9 +47,15 @@ public:
     static QString AutoChoice() { return QStringLiteral("Auto"); }
     static QString DemoChoice() { return QStringLiteral("Demo"); }
 
-    // Port discovery and connection. With allowDemoFallback (at start and when the user picks
-    // an entry) "Auto" without a device may fall back to the virtual device.
-    void OpenPort(bool allowDemoFallback = false);
+    // Why the port is (re)opened: the start, a device's arrival, an entry picked from the
+    // list, or a device command that found the port closed.
+    enum class TOpenReason { Start, Arrival, Pick, Command };
+    // Port discovery and connection. Only the first start without a device opens the virtual
+    // device unasked; an arrival while on it moves to the real device.
+    void OpenPort(TOpenReason reason = TOpenReason::Arrival);
+    // A device command found the port closed: the choice is tried again quietly (a device
+    // lost after a port error, or one that came back behind the same path).
+    void reconnect();
     QString DetectPort(const QString& Name, const QString& VID, const QString& PID) const;
     void ComPortDeviceArrival(TComPort* sender, const QString& DeviceName);
     void ComPortDeviceRemoved(TComPort* sender, const QString& DeviceName);
@@ -56,6 +65,9 @@ public:
     QString savedChoice() const;
     // The connection state shown in the status bar.
     QString connectionText() const;
+    // The first start fell back to the virtual device (the line above the workspace says so).
+    bool firstStartDemo() const { return m_firstStartDemo; }
+    static QString FirstStartNoteText();
     TDeviceEmulator* demoDevice() const { return m_demo.get(); }
     QString hotplugSource() const;
 
@@ -66,6 +78,7 @@ public:
 
     // Application settings.
     void loadINI();
+    void loadEncoding();
     void saveINI();
 
     // The settings file dialogs (start in the settings folder); empty when cancelled.
@@ -83,6 +96,7 @@ public:
     QLabel* Label1 = nullptr;
     QComboBox* ComPorts = nullptr;
     QLabel* Logo = nullptr;
+    QLabel* FirstStartNote = nullptr; // the first start's line about the virtual device
     QMdiArea* MdiArea = nullptr;
     QStatusBar* StatusBar = nullptr;
     QLabel* Connection = nullptr; // the connection state, in the status bar
@@ -99,7 +113,10 @@ public:
     QAction* MenuHorizontal = nullptr;
     QAction* ManualRus = nullptr;
     QAction* ManualEn = nullptr;
+    QAction* MenuConnectionCheck = nullptr;
     QAction* MenuAbout = nullptr;
+    QAction* MenuEncodingWestern = nullptr; // Options > Device text encoding
+    QAction* MenuEncodingCyrillic = nullptr;
 
 public slots:
     void BitBtn1Click();
@@ -116,6 +133,8 @@ public slots:
     void ManualRusClick();
     void ManualEnClick();
     void MenuAboutClick();
+    void MenuConnectionCheckClick();
+    void MenuEncodingClick();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -127,18 +146,22 @@ private:
     void createStatusBar();
     void createMenus();
     void createFileMenu();
+    void createOptionsMenu();
     void FormCreate();
     void FormDestroy();
     void runStep(const std::function<void()>& step);
     void guarded(const std::function<void()>& action);
 
     void refreshPortList(const QList<TSerialDevice>& devices);
-    QString resolveChoice(bool allowDemoFallback, const QList<TSerialDevice>& devices);
-    void connectTo(const QString& node);
-    QString startDemo();
+    QString resolveChoice(TOpenReason reason, const QList<TSerialDevice>& devices);
+    void connectTo(const QString& node, TOpenReason reason);
+    QString startDemo(TOpenReason reason);
     void stopDemoUnlessUsed();
+    void leaveDemo();
+    void reopenDemo();
     void placeLogo();
     void showConnection();
+    void watchConnection();
     void reportOpenFailure(const QString& node, const EComError& error);
     void bringToFront(int index);
     void closeChild(const QString& name);
@@ -149,15 +172,24 @@ private:
     TMotherOptions m_options;
     std::unique_ptr<TDeviceEmulator> m_demo;
     THotPlug* m_hotplug = nullptr;
-    QString m_openedPath;    // the node the port was opened under, as given
-    QString m_openedNode;    // the same with every symlink resolved at opening time
-    bool m_autoDemo = false; // "Auto" found nothing and fell back to the virtual device
+    QPointer<QWidget> m_connectionCheck;
+    QString m_openedPath;                    // the node the port was opened under, as given
+    QString m_openedNode;                    // the same with every symlink resolved at opening time
+    bool m_firstStart = false;               // there was no settings.xml at start
+    bool m_firstStartDemo = false;           // the first start fell back to the virtual device
+    bool m_titlesVirtual = false;            // the working windows' titles carry the virtual mark
     QString m_lastRealChoice = AutoChoice(); // loaded or picked, never "Demo"
     quint64 m_selectionsAtOpen = 0;          // ModelSelections() when the port was opened
 };
 
 // The one main window of the process (null before it exists and after it is gone).
 extern TMotherForm* MotherForm;
+
+// Before a device command: the main window tries the port again when it is closed.
+void ReconnectForCommand();
+// What the user is told after a port error closed the port: the port, the reason, what to
+// do. Empty when the port was not lost.
+QString LostDeviceText();
 
 // i scaled from 96 dots per inch to the screen's: i x dpi / 96, integer division.
 int DPIX(int i);

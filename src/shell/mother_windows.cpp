@@ -6,14 +6,17 @@
 #include "monitor/ui/monitorform.h"
 #include "settings/settingsfile.h"
 #include "shell/about.h"
+#include "shell/connectioncheck.h"
 #include "shell/dialogs.h"
 #include "shell/paths.h"
 #include "shell/terminal.h"
+#include "shell/windowtitle.h"
 #include "tuner/tuner.h"
 #include "updater/updater.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -62,6 +65,7 @@ QMdiSubWindow* TMotherForm::addChild(QWidget* form, const QString& baseName) {
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowIcon(windowIcon());
     window->showMaximized();
+    RefreshFormTitle(form);
     Logo->lower();
     return window;
 }
@@ -246,6 +250,27 @@ void TMotherForm::ManualEnClick() {
 
 void TMotherForm::MenuAboutClick() {
     AboutForm->exec();
+}
+
+// The connection check stays open beside the work (a device can be plugged in and the
+// check run again); a second call brings it to the front.
+void TMotherForm::MenuConnectionCheckClick() {
+    guarded([this] {
+        if (!m_connectionCheck) {
+            TConnectionCheckOptions options;
+            options.sysRoot = m_options.sysRoot;
+            options.devRoot = m_options.devRoot;
+            options.procRoot = m_options.procRoot;
+            options.fsRoot = m_options.fsRoot;
+            options.choice = [this] { return ComPorts->currentText(); };
+            auto* check = new TConnectionCheckForm(options, this);
+            check->setAttribute(Qt::WA_DeleteOnClose);
+            m_connectionCheck = check;
+        }
+        m_connectionCheck->show();
+        m_connectionCheck->raise();
+        m_connectionCheck->activateWindow();
+    });
 }
 
 // Quitting asks every working window first: one that refuses (the Updater while a firmware

@@ -1,12 +1,15 @@
 #include "shell/terminal.h"
 
 #include "link/ComPort.h"
+#include "link/devicetext.h"
 #include "link/terminal.h"
 #include "link/transport.h"
 #include "settings/protocolnames.h"
 #include "settings/safefile.h"
 #include "shell/dialogs.h"
+#include "shell/mother.h"
 #include "shell/paths.h"
+#include "shell/windowtitle.h"
 
 #include <QAbstractItemView>
 #include <QCompleter>
@@ -51,7 +54,7 @@ QString CommonPrefix(const QStringList& names) {
 } // namespace
 
 TTerminalForm::TTerminalForm(QWidget* parent) : QWidget(parent) {
-    setWindowTitle(QStringLiteral("Terminal"));
+    SetFormTitle(this, QStringLiteral("Terminal"));
     setFont(QFont(QStringLiteral("Tahoma"), 9));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
@@ -170,10 +173,11 @@ void TTerminalForm::BitBtnClick() {
     const QString text = Command->text();
     remember(text);
     appendLine(text);
+    ReconnectForCommand();
     if (ComPort != nullptr && ComPort->Active()) {
         // The window does not answer while the device talks; show the echo first.
         Memo->viewport()->repaint();
-        showExchange(TerminalSend(ComPort, text.toLatin1()));
+        showExchange(TerminalSend(ComPort, ToDeviceText(text)));
     }
     Command->clear();
     Command->setFocus();
@@ -252,7 +256,7 @@ void TTerminalForm::showExchange(const TTerminalExchange& exchange) {
 // A line is logged as received; its carriage return ends the line in the log, and the
 // line feed a device may send after it (so before the next line) starts no empty line.
 void TTerminalForm::appendReceived(const QByteArray& line) {
-    QString text = QString::fromLatin1(line);
+    QString text = FromDeviceText(line);
     if (text.startsWith(QLatin1Char('\n')))
         text.remove(0, 1);
     if (text.endsWith(QLatin1Char('\r')))

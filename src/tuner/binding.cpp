@@ -3,6 +3,7 @@
 #include "link/ComPort.h"
 #include "link/transport.h"
 #include "shell/dialogs.h"
+#include "shell/mother.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -71,14 +72,17 @@ void CodeToList(qint32 code, QComboBox* list) {
 }
 
 bool CheckConnected(QWidget* parent) {
+    ReconnectForCommand(); // a device lost to a port error may be back behind the same path
     while (!(ComPort && ComPort->Active())) {
-        const auto answer =
-            Dialogs::message(parent, QMessageBox::Critical, QStringLiteral("Error"),
-                             QStringLiteral("No compatible USB device is connected"),
-                             QMessageBox::Ok | QMessageBox::Cancel);
+        QString text = QStringLiteral("No compatible USB device is connected");
+        if (const QString lost = LostDeviceText(); !lost.isEmpty())
+            text += QStringLiteral("\n\n") + lost;
+        const auto answer = Dialogs::message(parent, QMessageBox::Critical, QStringLiteral("Error"),
+                                             text, QMessageBox::Ok | QMessageBox::Cancel);
         if (answer != QMessageBox::Ok)
             return false;
         QCoreApplication::processEvents(); // a device that arrived meanwhile opens the port
+        ReconnectForCommand();
     }
     return true;
 }

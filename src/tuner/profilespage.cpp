@@ -1,5 +1,7 @@
 #include "tuner/profilespage.h"
 
+#include "link/devicetext.h"
+#include "link/transport.h"
 #include "monitor/monitordata.h"
 #include "settings/actions.h"
 #include "settings/codetables.h"
@@ -97,13 +99,12 @@ QLineEdit* NewEdit(const char* name, QWidget* parent) {
 } // namespace
 
 bool NameCharAllowed(QChar c) {
-    const char16_t code = c.unicode();
-    return code >= 0x20 && code <= 0xFF && !(code >= 0x7F && code <= 0x9F);
+    return !IsControlCharacter(c) && DeviceCanCarry(c);
 }
 
 QChar NameChar(QChar c) {
     const QChar upper = c.toUpper();
-    return upper.unicode() <= 0xFF ? upper : c; // no Latin-1 capital (y diaeresis, micro)
+    return DeviceCanCarry(upper) ? upper : c; // no capital in Latin-1: y diaeresis, micro
 }
 
 QString LinkSafeName(const QString& text) {

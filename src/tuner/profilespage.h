@@ -19,8 +19,9 @@ class QTabBar;
 class TBinder;
 class TTfrEditor;
 
-// A profile name as the link carries it: Latin-1 without control characters, upper case
-// where the upper-case letter is Latin-1 too, no blanks at either end (the device's answer
+// A profile name as the link carries it: characters of the device's text encoding (Latin-1
+// or Windows-1251, link/devicetext.h) without control characters, upper case where the
+// encoding has the upper-case letter too, no blanks at either end (the device's answer
 // loses them, and every later upload would rewrite the name).
 bool NameCharAllowed(QChar c);
 QChar NameChar(QChar c);

@@ -9,6 +9,7 @@
 #include "shell/dialogs.h"
 #include "shell/mother.h"
 #include "shell/paths.h"
+#include "shell/windowtitle.h"
 #include "tuner/batterypage.h"
 #include "tuner/binding.h"
 #include "tuner/buttonspage.h"
@@ -39,11 +40,13 @@ constexpr int kCommandWidth = 160; // the command buttons' least width
 void ReportFailure(QWidget* parent) {
     if (const auto version = TakeFirmwareRefusal())
         Dialogs::error(parent, FirmwareRefusalText(*version));
-    Dialogs::information(parent, QStringLiteral("Error"));
+    const QString lost = LostDeviceText(); // a port error closed the port on the way
+    Dialogs::information(parent, lost.isEmpty() ? QStringLiteral("Error")
+                                                : QStringLiteral("Error\n\n") + lost);
 }
 
 TTunerForm::TTunerForm(QWidget* parent) : QWidget(parent) {
-    setWindowTitle(QStringLiteral("Tuner"));
+    SetFormTitle(this, QStringLiteral("Tuner"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     createTopStrip();

@@ -31,13 +31,16 @@ public:
         QFile::remove(devRoot() + "/" + name);
     }
 
-    TMotherOptions options(bool demoFallback = false) const {
+    // firstStartDemo: a first start (no settings.xml) without a device opens the virtual one.
+    TMotherOptions options(bool firstStartDemo = false) const {
         TMotherOptions o;
         o.sysRoot = m_sys.root();
         o.devRoot = devRoot();
+        o.procRoot = m_dev.path() + "/proc";
+        o.fsRoot = m_dev.path() + "/fs";
         o.hotplug = THotPlug::Source::Poll;
         o.pollMs = 30;
-        o.demoFallback = demoFallback;
+        o.firstStartDemo = firstStartDemo;
         return o;
     }
 

@@ -8,10 +8,13 @@
 #include "settings/models.h"
 #include "shell/dialogs.h"
 #include "shellfixture.h"
+#include "tuner/tuner.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QLabel>
+#include <QPushButton>
+#include <QStatusBar>
 #include <QtTest>
 
 #include <memory>
@@ -27,6 +30,8 @@ private slots:
     void pickingFromTheListConnects();
     void fallbackGivesWayToTheDevice();
     void demoComesBackAfterAnUpdate();
+    void softResetBringsTheVirtualDeviceBack();
+    void portErrorClosesAndTheNextCommandReopens();
     void unopenableChoice();
     void permissionErrorTellsAboutTheRule();
 
@@ -124,25 +129,49 @@ void TestPorts::pickingFromTheListConnects() {
     QTRY_VERIFY(form.demoActive());
     QCOMPARE(form.ComPorts->currentText(), QString("Demo"));
 
-    // A device arrives: an explicit Demo stays.
-    m_ground->plug("ttyACM0", m_a->slavePath());
-    QTest::qWait(150);
-    QVERIFY(form.demoActive());
+    QVERIFY(!form.FirstStartNote->isVisible()); // chosen, not fallen back to
 
-    // Picking Auto moves to the device and lets the virtual one go.
+    // Picking Auto without a device: the virtual device is no stand-in, nothing is open.
     emit form.ComPorts->activated(form.ComPorts->findText("Auto"));
-    QCOMPARE(form.ComPort->DeviceName(), m_ground->devRoot() + "/ttyACM0");
+    QVERIFY(!form.ComPort->Active());
     QVERIFY(form.demoDevice() == nullptr);
+    QCOMPARE(form.connectionText(), QString("No device"));
+
+    // A device arrives while on Demo: the app moves to it as "Auto" would, and says so.
+    emit form.ComPorts->activated(form.ComPorts->findText("Demo"));
+    QVERIFY(form.demoActive());
+    m_ground->plug("ttyACM0", m_a->slavePath());
+    QTRY_VERIFY(!form.demoActive());
+    QCOMPARE(form.ComPort->DeviceName(), m_ground->devRoot() + "/ttyACM0");
+    QCOMPARE(form.ComPorts->currentText(), QString("Auto"));
+    QCOMPARE(form.StatusBar->currentMessage(),
+             QString("A device was plugged in: switched from the virtual device to ttyACM0"));
+    QVERIFY(form.demoDevice() == nullptr);
+    QCOMPARE(form.savedChoice(), QString("Auto"));
 }
 
+// The very first start without a device opens the virtual device and says so above the
+// workspace; the windows that talk to it carry the mark in their titles until a real device
+// takes over.
 void TestPorts::fallbackGivesWayToTheDevice() {
     TMotherForm form(m_ground->options(true));
+    form.show();
     QVERIFY(form.demoActive());
     QCOMPARE(form.ComPorts->currentText(), QString("Demo"));
     QVERIFY(form.connectionText().startsWith("Demo: the built-in virtual device (Zedo Dizerado)"));
     QCOMPARE(form.Connection->text(), form.connectionText());
+    QVERIFY(form.FirstStartNote->isVisible());
+    QCOMPARE(form.FirstStartNote->text(),
+             QString("No device found: this is the built-in virtual device. Choose Auto or a "
+                     "port to use a real device."));
+    QTest::mouseClick(form.BitBtn4, Qt::LeftButton);
+    QWidget* terminal = form.mdiChild("TerminalForm");
+    QVERIFY(terminal);
+    QCOMPARE(terminal->windowTitle(), QString("Terminal [virtual device]"));
     m_ground->plug("ttyACM0", m_a->slavePath());
     QTRY_VERIFY(!form.demoActive());
+    QTRY_COMPARE(terminal->windowTitle(), QString("Terminal"));
+    QVERIFY(!form.FirstStartNote->isVisible());
     QCOMPARE(form.ComPort->DeviceName(), m_ground->devRoot() + "/ttyACM0");
     QVERIFY(form.ComPort->Active());
     QCOMPARE(form.ComPorts->currentText(), QString("Auto"));
@@ -166,6 +195,50 @@ void TestPorts::demoComesBackAfterAnUpdate() {
     QVERIFY(!form.demoDevice()->inBootLoader());
     form.ComPort->WriteAnsiLine("VER?");
     QCOMPARE(form.ComPort->ReadAnsiLine(), QByteArray("VER=1.5.1\r"));
+}
+
+// A reset closes the port; the virtual device is back at once (a pty sends no arrival).
+void TestPorts::softResetBringsTheVirtualDeviceBack() {
+    TMotherForm form(m_ground->options());
+    emit form.ComPorts->activated(form.ComPorts->findText("Demo"));
+    QVERIFY(form.demoActive());
+    QVERIFY(SoftResetDevice());
+    QVERIFY(!form.ComPort->Active());
+    QTRY_VERIFY(form.demoActive());
+    QVERIFY(ReadModel());
+    QVERIFY(form.connectionText().startsWith("Demo: "));
+}
+
+// The device behind a stored port goes away and another takes its place at the same path,
+// without a removal notice: the port error closes the port, the status bar and the message
+// say what happened, and the next command opens the port again.
+void TestPorts::portErrorClosesAndTheNextCommandReopens() {
+    m_ground->plug("ttyACM0", m_a->slavePath());
+    m_ground->writeAppSettings("<Root><General ComPort=\"ttyACM0\"/></Root>");
+    TMotherForm form(m_ground->options());
+    QVERIFY(form.ComPort->Active());
+    const QString node = m_ground->devRoot() + "/ttyACM0";
+    m_a.reset(); // gone; its successor appears behind the same name
+    QFile::remove(node);
+    QVERIFY(QFile::link(m_b->slavePath(), node));
+
+    TTunerForm tuner;
+    Dialogs::setNextAnswer(QMessageBox::Ok);
+    tuner.DownloadSettingsClick();
+    QVERIFY(!form.ComPort->Active());
+    QCOMPARE(Dialogs::shownMessages().size(), 1);
+    const QString shown = Dialogs::shownMessages().first();
+    QVERIFY2(shown.startsWith("Device lost: the port " + node + " failed (") &&
+                 shown.contains("plug it in again"),
+             qPrintable(shown));
+    QTRY_VERIFY(form.Connection->text().startsWith("Device lost: "));
+
+    tuner.DownloadSettingsClick(); // the next command: open again, on the device now there
+    QCOMPARE(Dialogs::shownMessages().size(), 1);
+    QVERIFY(form.ComPort->Active());
+    QVERIFY(tuner.shown());
+    QVERIFY(!m_b->trace().isEmpty());
+    QCOMPARE(form.connectionText(), "Connected: " + node + " (Dozore 213)");
 }
 
 void TestPorts::unopenableChoice() {

@@ -12,9 +12,12 @@
 #include "shell/paths.h"
 #include "shell/progressbar.h"
 #include "shellfixture.h"
+#include "tuner/profilespage.h"
+#include "tuner/tuner.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QtTest>
 
@@ -25,6 +28,7 @@ private slots:
     void firstStartOnCleanBase();
     void storedChoiceAndSave();
     void demoFallbackKeepsTheChoice();
+    void autoWithoutDeviceAcrossARestart();
     void failingStepsDoNotStopTheStart();
     void savedChoiceIsTheUsersLastRealOne();
     void progressIsMirrored();
@@ -93,6 +97,39 @@ void TestStartup::demoFallbackKeepsTheChoice() {
     QVERIFY(ground.readFile("settings.xml").contains("ComPort=\"Auto\""));
 }
 
+// The first start falls back to the virtual device; the second finds settings.xml and, with
+// no device, opens nothing: "Auto" and "No device", and no device command reports "Done".
+void TestStartup::autoWithoutDeviceAcrossARestart() {
+    ShellGround ground;
+    delete new TMotherForm(ground.options(true));
+    QVERIFY(ground.readFile("settings.xml").contains("ComPort=\"Auto\""));
+
+    TMotherForm form(ground.options(true));
+    QCOMPARE(form.ComPorts->currentText(), QString("Auto"));
+    QVERIFY(!form.ComPort->Active());
+    QVERIFY(form.demoDevice() == nullptr);
+    QVERIFY(!form.firstStartDemo());
+    QCOMPARE(form.connectionText(), QString("No device"));
+    QTRY_COMPARE(form.Connection->text(), QString("No device"));
+    QVERIFY(Dialogs::shownMessages().isEmpty());
+
+    form.MenuNewSettings->trigger(); // a Tuner with its pages, so that every command is there
+    auto* tuner = qobject_cast<TTunerForm*>(form.mdiChild("TunerForm"));
+    QVERIFY(tuner);
+    QCOMPARE(tuner->windowTitle(), QString("Tuner"));
+    const QList<std::function<void()>> commands = {
+        [&] { tuner->DownloadSettingsClick(); }, [&] { tuner->UploadSettingsClick(); },
+        [&] { tuner->SoftResetClick(); }, [&] { tuner->RstSettingsClick(); },
+        [&] { tuner->TabProfiles->ProbeResistanceClick(); }};
+    for (const auto& command : commands) {
+        Dialogs::setNextAnswer(QMessageBox::Cancel);
+        command();
+    }
+    QCOMPARE(Dialogs::shownMessages(),
+             QStringList(commands.size(), "No compatible USB device is connected"));
+    QVERIFY(!form.ComPort->Active());
+}
+
 void TestStartup::failingStepsDoNotStopTheStart() {
     ShellGround ground;
     QDir().mkpath(ground.dataDir() + "/Profiles/Settings");
@@ -151,10 +188,12 @@ void TestStartup::savedChoiceIsTheUsersLastRealOne() {
                  QTest::keyClicks(form.ComPorts->lineEdit(), "Demo");
              }),
              QString("ttyACM7"));
-    // A "Demo" kept by an older version is read as "Auto": a real device is looked for.
+    // A "Demo" kept by an older version is read as "Auto": a real device is looked for, and
+    // without one nothing opens (only the very first start falls back).
     ground.writeAppSettings("<Root><General ComPort=\"Demo\"/></Root>");
     QCOMPARE(savedAfter([](TMotherForm& form) {
-                 QCOMPARE(form.ComPorts->currentText(), QString("Demo")); // the fallback
+                 QCOMPARE(form.ComPorts->currentText(), QString("Auto"));
+                 QVERIFY(!form.ComPort->Active());
                  QCOMPARE(form.savedChoice(), QString("Auto"));
              }),
              QString("Auto"));

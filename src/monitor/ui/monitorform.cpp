@@ -13,6 +13,7 @@
 #include "shell/dialogs.h"
 #include "shell/mother.h"
 #include "shell/paths.h"
+#include "shell/windowtitle.h"
 #include "tuner/binding.h"
 
 #include <QApplication>
@@ -112,7 +113,7 @@ int TMonitorForm::FireTime = 1000;
 int TMonitorForm::HoverIndex = 0;
 
 TMonitorForm::TMonitorForm(QWidget* parent) : QWidget(parent) {
-    setWindowTitle(QStringLiteral("Monitor"));
+    SetFormTitle(this, QStringLiteral("Monitor"));
     Timer = new TMonitorPoller(this);
     Timer->setObjectName(QStringLiteral("Timer"));
     connect(Timer, &TMonitorPoller::polled, this, &TMonitorForm::UpdateDisplay);
@@ -292,6 +293,7 @@ void TMonitorForm::record(const TMonitorSample& sample) {
 void TMonitorForm::Button1Click() {
     if (!m_openedFile.isEmpty())
         newLiveSession();
+    ReconnectForCommand();
     Timer->start();
     showState();
 }
@@ -320,6 +322,7 @@ void TMonitorForm::Button5Click() {
 // handler) would be waited for forever: the press is dropped instead.
 void TMonitorForm::pressKeys(qint32 fire, qint32 minus, qint32 plus) {
     Guarded(this, [&] {
+        ReconnectForCommand();
         if (PortBusy() == 0)
             PressKeys(fire, minus, plus);
     });
