@@ -78,7 +78,7 @@ TConnectionCheckForm::TConnectionCheckForm(const TConnectionCheckOptions& option
     layout->addWidget(Findings, 1);
     layout->addLayout(buttons);
     const QFontMetrics metrics(font());
-    resize(metrics.averageCharWidth() * 100, metrics.height() * 32);
+    resize(metrics.averageCharWidth() * 110, metrics.height() * 36);
 
     connect(CheckAgain, &QPushButton::clicked, this, &TConnectionCheckForm::CheckAgainClick);
     connect(InstallRule, &QPushButton::clicked, this, &TConnectionCheckForm::InstallRuleClick);
@@ -118,9 +118,12 @@ void TConnectionCheckForm::showReport() {
     for (const TFinding& f : m_report.findings) {
         html += QStringLiteral("<p><b style=\"color:%1\">%2:</b> %3")
                     .arg(levelColour(f.level), levelText(f.level), f.text.toHtmlEscaped());
+        // The commands keep their lines but wrap in the window's width.
         if (!f.fix.isEmpty())
             html +=
-                QStringLiteral("<br><b>What to do:</b><pre>%1</pre>").arg(f.fix.toHtmlEscaped());
+                QStringLiteral("<br><b>What to do:</b></p><p style=\"white-space: pre-wrap; "
+                               "font-family: monospace; margin-top: 0px; margin-left: 16px\">%1")
+                    .arg(f.fix.toHtmlEscaped());
         html += QStringLiteral("</p>");
     }
     Findings->setHtml(html);

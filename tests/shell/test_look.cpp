@@ -3,17 +3,21 @@
 // DEVEDAZI_SHOTS set to a folder, the pictures are saved there as PNG files for a look by eye.
 
 #include "shell/about.h"
+#include "shell/connectioncheck.h"
 #include "shell/dialogs.h"
 #include "shell/terminal.h"
 #include "shellfixture.h"
 #include "updater/updater.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QtTest>
 
@@ -38,6 +42,10 @@ void TestLook::windowsOnTheVirtualDevice() {
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QCOMPARE(form.ComPorts->currentText(), QString("Demo"));
 
+    // The first start says above the workspace that it opened the virtual device.
+    QVERIFY(form.FirstStartNote->isVisible());
+    QVERIFY(form.FirstStartNote->geometry().bottom() <
+            form.MdiArea->geometry().top() + form.centralWidget()->y());
     // The product picture sits at the top right of the empty workspace.
     const QPixmap empty = form.grab();
     keep(empty, "main.png");
@@ -46,9 +54,18 @@ void TestLook::windowsOnTheVirtualDevice() {
     QVERIFY(empty.toImage().pixelColor(logo) !=
             empty.toImage().pixelColor(logo.x() - 300, logo.y()));
 
+    // The connection check, without a device: every finding wraps in the window's width.
+    form.MenuConnectionCheck->trigger();
+    auto* check = form.findChild<TConnectionCheckForm*>();
+    QVERIFY(check && QTest::qWaitForWindowExposed(check));
+    QVERIFY(check->Findings->horizontalScrollBar()->maximum() == 0);
+    keep(check->grab(), "connectioncheck.png");
+    check->close();
+
     QTest::mouseClick(form.BitBtn4, Qt::LeftButton);
     auto* terminal = qobject_cast<TTerminalForm*>(form.mdiChild("TerminalForm"));
     QVERIFY(terminal);
+    QCOMPARE(terminal->windowTitle(), QString("Terminal [virtual device]"));
     for (const char* command : {"ver?", "id?", "pnam[0]?"}) {
         QTest::keyClicks(terminal->Command, command);
         QTest::keyClick(terminal->Command, Qt::Key_Return);

@@ -1,6 +1,7 @@
 // The "Profiles" page without a device: the field rules, the name, the commit on a tab
 // switch, the mode and preheat rules, the active profile, copy and paste.
 
+#include "link/devicetext.h"
 #include "tuner/tfrchart.h"
 #include "tunertest.h"
 
@@ -145,6 +146,12 @@ void TestProfilesPage::nameField() {
     QCOMPARE(Settings.profile[0].name, QString::fromUtf8("ABC\u00ff\u00c9Z"));
     Enter(name, " ab c ");
     QCOMPARE(Settings.profile[0].name, QString("AB C"));
+
+    // With the Cyrillic encoding the field takes exactly its characters.
+    SetDeviceEncoding(TDeviceEncoding::Cyrillic);
+    Enter(name, QString::fromUtf8("жё éЂÄ€"));
+    SetDeviceEncoding(TDeviceEncoding::Western);
+    QCOMPARE(Settings.profile[0].name, QString::fromUtf8("ЖЁ Ђ€"));
 
     Settings.profile[0].lockRes = 12345; // longer than the typing limit: shown whole
     m_form->ShowSettings();
