@@ -3,9 +3,12 @@
 #include "cli/cliport.h"
 #include "cli/commands.h"
 #include "link/ComPort.h"
+#include "link/devicetext.h"
 #include "settings/XMLSettings.h"
+#include "settings/datafolder.h"
 #include "settings/models.h"
 
+#include <QFileInfo>
 #include <QHash>
 
 #include <csignal>
@@ -39,6 +42,8 @@ const QHash<QString, TCommand>& Commands() {
         {QStringLiteral("calibrate"), CmdCalibrate},
         {QStringLiteral("send"), CmdSend},
         {QStringLiteral("ports"), CmdPorts},
+        {QStringLiteral("doctor"), CmdDoctor},
+        {QStringLiteral("update"), CmdUpdate},
     };
     return commands;
 }
@@ -50,14 +55,33 @@ int Fail(int code, const QString& message) {
 
 int Run(const TCliOptions& opt) {
     const TCommand command = Commands().value(opt.command);
-    if (opt.command == QLatin1String("ports"))
+    LoadDeviceEncoding();
+    // These look for the port themselves: ports and doctor open none, update waits for the
+    // device to come back after the firmware is written.
+    if (opt.command == QLatin1String("ports") || opt.command == QLatin1String("doctor"))
+        return command(opt);
+    TConsoleProgress progress;
+    if (opt.command == QLatin1String("update"))
         return command(opt);
     TDevicePort port(opt.port);
-    TConsoleProgress progress;
     return command(opt);
 }
 
 } // namespace
+
+void LoadDeviceEncoding() {
+    const QString file = DataPath(QStringLiteral("settings.xml"));
+    if (!QFileInfo::exists(file))
+        return;
+    try {
+        TXMLSettings ini(file);
+        ini.Discard(); // only read: the app owns the file
+        SetDeviceEncoding(DeviceEncodingFromKey(ini.ReadString(
+            QStringLiteral("General"), DeviceEncodingSettingKey(), QStringLiteral("Latin-1"))));
+    } catch (const EXMLSettingsError& e) {
+        Note(QStringLiteral("Device text encoding: Western, since %1").arg(e.message()));
+    }
+}
 
 bool StopRequested() {
     return g_stop != 0;

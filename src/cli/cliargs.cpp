@@ -33,6 +33,8 @@ const QHash<QString, TCommandSpec>& CommandSpecs() {
         {QStringLiteral("calibrate"), {}},
         {QStringLiteral("send"), {}},
         {QStringLiteral("ports"), {}},
+        {QStringLiteral("doctor"), {}},
+        {QStringLiteral("update"), {1, 1, {}, {QStringLiteral("verbose")}}},
     };
     return specs;
 }
@@ -108,6 +110,10 @@ void TParser::TakeCommandOption(const QString& name, const QString* inlineValue)
             UsageError(QStringLiteral("--%1 takes no value").arg(name));
         if (name == QLatin1String("units")) {
             m_opt.units = true;
+            return;
+        }
+        if (name == QLatin1String("verbose")) {
+            m_opt.verbose = true;
             return;
         }
         SetKeys(name == QLatin1String("plus") ? TKeyPress::Plus : TKeyPress::Minus);
@@ -236,7 +242,8 @@ QString UsageText() {
         "  diff FILE.xml [--units]    list the fields where the device differs from the file\n"
         "                             (--units: by page, in the Tuner's units and texts)\n"
         "  backup [DIR]               save the device's settings as a dated backup file\n"
-        "                             (default DIR: the app's Profiles/Settings/Backups)\n"
+        "                             (default DIR: the app's Profiles/Settings/Backups;\n"
+        "                             a firmware older than this program: its raw answers)\n"
         "  logos download DIR         save the logos as DIR/logo1.png .. and DIR/screens.csv\n"
         "  logos upload DIR           send DIR/logo1.* .. (.png .bmp .gif .jpg) and screens.csv\n"
         "  screenshot FILE [--zoom N] capture the display (.png .bmp .jpg .gif, zoom 1..8)\n"
@@ -252,7 +259,18 @@ QString UsageText() {
         "  calibrate                  calibrate the battery measurement at 4.2 V\n"
         "  send LINE                  send a raw line and print the answer lines\n"
         "  ports                      list serial ports (* marks the device's USB identity)\n"
+        "  doctor                     check the connection: what keeps the device from\n"
+        "                             working, and what to do (exit 0: it can be used)\n"
+        "  update FIRMWARE.dfu [--verbose]\n"
+        "                             back up the settings, switch the device into its boot\n"
+        "                             loader, write the firmware with the DFU tool, wait for\n"
+        "                             the device and print its new version (asks first\n"
+        "                             unless --yes; --verbose shows the DFU tool's output)\n"
         "\n"
-        "Exit codes: 0 success, 1 device exchange failed, 2 usage error or bad file,\n"
-        "3 incompatible firmware, 4 no device found or port cannot be opened.\n");
+        "Names and raw lines travel in the device text encoding chosen in the app (Options >\n"
+        "Device text encoding, kept in its settings.xml).\n"
+        "\n"
+        "Exit codes: 0 success, 1 device exchange failed (doctor: the device cannot be\n"
+        "used), 2 usage error, bad file or not confirmed, 3 incompatible firmware, 4 no\n"
+        "device found or port cannot be opened, 5 the DFU tool failed (firmware not written).\n");
 }

@@ -26,7 +26,8 @@ struct TCliOptions {
     TKeyPress keys = TKeyPress::None;
     int fireMs = 0; // keys --fire
 
-    bool units = false; // diff --units: the differences as the Tuner shows them
+    bool units = false;   // diff --units: the differences as the Tuner shows them
+    bool verbose = false; // update --verbose: the DFU tool's output
 };
 
 // Throws ECliError(ExitUsage) for anything malformed.

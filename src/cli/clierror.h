@@ -11,7 +11,8 @@ enum TExitCode : int {
     ExitDevice = 1,   // the device exchange failed (link lost, refused)
     ExitUsage = 2,    // usage error or bad file
     ExitFirmware = 3, // incompatible firmware
-    ExitNoDevice = 4  // no device found or the port cannot be opened
+    ExitNoDevice = 4, // no device found or the port cannot be opened
+    ExitDfu = 5       // the DFU tool failed (or is missing): the firmware was not written
 };
 
 class ECliError : public std::exception {

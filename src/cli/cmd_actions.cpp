@@ -11,8 +11,6 @@
 #include <cstdio>
 #include <unistd.h>
 
-namespace {
-
 // Asks on the terminal; without one (and without --yes) the action is not done.
 void Confirm(const TCliOptions& opt, const QString& question) {
     if (opt.yes)
@@ -26,6 +24,8 @@ void Confirm(const TCliOptions& opt, const QString& question) {
     if (answer != QLatin1String("y") && answer != QLatin1String("yes"))
         UsageError(QStringLiteral("Cancelled"));
 }
+
+namespace {
 
 int Finished(bool ok) {
     if (!ok)

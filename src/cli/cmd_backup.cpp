@@ -1,5 +1,6 @@
 // The backup command: the device's settings saved as a dated settings file, the same kind
-// of file the updater makes before it flashes new firmware.
+// of file the updater makes before it flashes new firmware (raw answer lines for a firmware
+// older than this program).
 
 #include "cli/clierror.h"
 #include "cli/clioutput.h"
@@ -20,10 +21,12 @@ int CmdBackup(const TCliOptions& opt) {
     switch (backup.outcome) {
     case TBackupOutcome::Saved:
         break;
-    case TBackupOutcome::Refused:
-        throw ECliError(ExitFirmware, backup.error);
+    case TBackupOutcome::SavedRaw:
+        Note(RawBackupNote(backup)); // an older firmware: its answers, line by line
+        break;
+    case TBackupOutcome::VirtualDevice:
     case TBackupOutcome::ReadFailed:
-        DeviceError();
+        DeviceError(backup.error);
     case TBackupOutcome::WriteFailed:
         UsageError(backup.error);
     }

@@ -5,6 +5,7 @@
 #include "cli/cliport.h"
 #include "cli/commands.h"
 #include "link/ComPort.h"
+#include "link/devicetext.h"
 #include "link/portdetect.h"
 #include "link/terminal.h"
 #include "link/transport.h"
@@ -27,7 +28,7 @@ QString Printable(const QByteArray& line) {
         ++begin;
     while (end > begin && (line.at(end - 1) == '\r' || line.at(end - 1) == '\n'))
         --end;
-    return QString::fromLatin1(line.constData() + begin, end - begin);
+    return FromDeviceText(line.constData() + begin, end - begin);
 }
 
 } // namespace
@@ -72,9 +73,11 @@ int CmdSend(const TCliOptions& opt) {
     if (line.size() > MaxSendLength)
         UsageError(QStringLiteral("The line is longer than %1 characters").arg(MaxSendLength));
     for (const QChar c : line)
-        if (c.unicode() > 255 || IsControlCharacter(c))
-            UsageError(QStringLiteral("The line holds a character the device cannot take"));
-    const TTerminalExchange exchange = TerminalSend(ComPort, line.toLatin1());
+        if (!DeviceCanCarry(c) || IsControlCharacter(c))
+            UsageError(QStringLiteral("The line holds a character the device cannot take (the "
+                                      "device text encoding is %1)")
+                           .arg(DeviceEncodingTitle(DeviceEncoding())));
+    const TTerminalExchange exchange = TerminalSend(ComPort, ToDeviceText(line));
     if (!exchange.sent)
         DeviceError(QStringLiteral("Error: %1").arg(exchange.error));
     QString last;

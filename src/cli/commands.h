@@ -22,6 +22,15 @@ int CmdResetSettings(const TCliOptions& opt);
 int CmdCalibrate(const TCliOptions& opt);
 int CmdSend(const TCliOptions& opt);
 int CmdPorts(const TCliOptions& opt);
+int CmdDoctor(const TCliOptions& opt);
+int CmdUpdate(const TCliOptions& opt);
+
+// Asks question on the terminal (y/N); without a terminal, and unless --yes, the command
+// ends with ExitUsage. A "no" ends it too.
+void Confirm(const TCliOptions& opt, const QString& question);
+
+// The device text encoding the app keeps in its settings.xml (Western when none).
+void LoadDeviceEncoding();
 
 // Commands that run until interrupted install these: SIGINT, SIGTERM and SIGHUP then set a
 // flag that the command looks at between polls. Every other command ends at once on them.

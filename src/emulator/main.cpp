@@ -1,5 +1,7 @@
 // devedazi-emu: the virtual device as a program of its own. Prints the pseudo-terminal's
 // path, serves it until SIGINT or SIGTERM, then writes the state file when one was given.
+// SIGUSR1 takes it out of its boot loader, as a written firmware would (with --update-to, it
+// then reports that version).
 
 #include "emulator/emulator.h"
 
@@ -17,6 +19,7 @@ struct Options {
     int model = 1;
     QByteArray version = "1.5.1";
     QString link, trace, state;
+    QByteArray updateTo; // the version after leaving the boot loader on SIGUSR1
     TEmuFaults faults;
 };
 
@@ -35,6 +38,7 @@ void addOptions(QCommandLineParser& p) {
         {"link", "Create a symbolic link PATH to the pseudo-terminal.", "PATH"},
         {"trace", "Write every received and sent line to FILE.", "FILE"},
         {"state", "Start from the image in FILE (if it exists) and write it back at exit.", "FILE"},
+        {"update-to", "On SIGUSR1, leave the boot loader running firmware TEXT.", "TEXT"},
         {"echo", "Fault: echo every request before the answer."},
         {"crlf", "Fault: end answers with CR LF."},
         {"lf-before", "Fault: send a LF before each answer."},
@@ -67,6 +71,7 @@ bool readOptions(const QCommandLineParser& p, Options* o, QString* error) {
     o->link = p.value("link");
     o->trace = p.value("trace");
     o->state = p.value("state");
+    o->updateTo = p.value("update-to").toLatin1();
     o->faults.echo = p.isSet("echo");
     o->faults.crlf = p.isSet("crlf");
     o->faults.lfBefore = p.isSet("lf-before");
@@ -99,6 +104,7 @@ int main(int argc, char* argv[]) {
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGUSR1);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     QCoreApplication app(argc, argv);
@@ -125,7 +131,12 @@ int main(int argc, char* argv[]) {
     std::fflush(stdout);
 
     int signal = 0;
-    sigwait(&stopSignals, &signal);
+    while (sigwait(&stopSignals, &signal) == 0 && signal == SIGUSR1) {
+        // A DFU tool (a test's stand-in) has written the firmware: the device restarts.
+        if (!o.updateTo.isEmpty())
+            emu.setValue("VER", o.updateTo);
+        emu.leaveBootLoader();
+    }
     emu.stop();
     if (!o.state.isEmpty() && !emu.saveState(o.state, &error))
         return fail(QString("%1: %2").arg(o.state, error));

@@ -55,6 +55,7 @@ public:
 
     bool ok() const { return !m_pty.isEmpty(); }
     QString pty() const { return m_pty; }
+    qint64 pid() const { return m_proc.processId(); }
     QString errors() { return QString::fromLocal8Bit(m_proc.readAllStandardError()); }
 
     void stop() {

@@ -13,6 +13,7 @@ private slots:
     void initTestCase() { RequireBuiltPrograms(); }
     void backupWritesADatedSettingsFile();
     void defaultFolderAndRotation();
+    void olderFirmwareGivesRawAnswers();
     void failuresWriteNothing();
     void diffInDisplayUnits();
 };
@@ -64,16 +65,28 @@ void TestCliBackup::defaultFolderAndRotation() {
     QVERIFY(left.contains(QFileInfo(r.out.trimmed()).fileName()));
 }
 
+// A firmware older than the program: its answers are kept as raw lines, as the updater
+// keeps them before flashing.
+void TestCliBackup::olderFirmwareGivesRawAnswers() {
+    TEmuProcess emu({"--version", "1.4.9", "--model", "2"}, "PNAM[7]=LAST\n");
+    QVERIFY2(emu.ok(), qPrintable(emu.errors()));
+    QTemporaryDir dir;
+    const TRun r = RunCliOn(emu, {"backup", dir.path()});
+    QCOMPARE(r.code, 0);
+    const QString path = r.out.trimmed();
+    QVERIFY2(path.startsWith(dir.path() + "/Dozore_Plus_") && path.endsWith("_raw.txt"),
+             qPrintable(path));
+    QVERIFY2(r.err.contains("The firmware (1.4.9) is older than this program") &&
+                 r.err.contains("devedazi-cli send"),
+             qPrintable(r.err));
+    const QList<QByteArray> lines = ReadAll(path).split('\n');
+    QCOMPARE(lines.first(), QByteArray("PROF=0"));
+    QVERIFY(lines.contains("PNAM[7]=LAST"));
+    QVERIFY(emu.writes().isEmpty());
+}
+
 void TestCliBackup::failuresWriteNothing() {
     QTemporaryDir dir;
-    {
-        TEmuProcess emu({"--version", "1.4.9"});
-        QVERIFY2(emu.ok(), qPrintable(emu.errors()));
-        const TRun r = RunCliOn(emu, {"backup", dir.path()});
-        QCOMPARE(r.code, 3);
-        QVERIFY2(r.err.contains("Incompatible firmware version (1.4.9)"), qPrintable(r.err));
-        QVERIFY(r.out.isEmpty());
-    }
     {
         TEmuProcess emu({"--silent-after", "30"});
         QVERIFY2(emu.ok(), qPrintable(emu.errors()));
