@@ -25,12 +25,6 @@ namespace {
 constexpr int kComeBackMs = 60000; // a device restarts with its new firmware within this
 constexpr int kRetryMs = 500;
 
-int ComeBackLimitMs() {
-    bool ok = false;
-    const int ms = qEnvironmentVariableIntValue("DEVEDAZI_UPDATE_WAIT_MS", &ok);
-    return ok && ms > 0 ? ms : kComeBackMs;
-}
-
 // The device's port, when one is there; with "auto" and no device, nothing (the device may
 // be in its boot loader already). A named port that can't be opened ends the command.
 std::unique_ptr<TDevicePort> OpenDeviceIfThere(const QString& choice) {
@@ -80,7 +74,7 @@ void RunTool(const TCliOptions& opt, const TDfuTool& tool) {
 // Until the device answers again on its port (found anew for "auto"): its firmware version.
 QString WaitForDevice(const QString& choice) {
     Note(QStringLiteral("Waiting for the device to come back..."));
-    const QDeadlineTimer deadline(ComeBackLimitMs());
+    const QDeadlineTimer deadline(kComeBackMs);
     while (!deadline.hasExpired()) {
         try {
             TDevicePort port(choice);
@@ -96,7 +90,7 @@ QString WaitForDevice(const QString& choice) {
     throw ECliError(ExitDevice, QStringLiteral("The firmware was written, but the device did not "
                                                "answer within %1 s. Unplug it and plug it in "
                                                "again, then check with \"devedazi-cli info\".")
-                                    .arg(ComeBackLimitMs() / 1000));
+                                    .arg(kComeBackMs / 1000));
 }
 
 } // namespace

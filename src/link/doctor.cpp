@@ -11,6 +11,8 @@
 #include <QStandardPaths>
 
 #include <cerrno>
+#include <cstring>
+#include <endian.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <linux/posix_acl.h>

@@ -366,8 +366,6 @@ void TMotherForm::guarded(const std::function<void()>& action) {
     Guarded(this, action);
 }
 
-// A settings file that can't be read is reported with its place; the port choice falls
-// back to "Auto" and the file is written anew at exit.
 // The device text encoding, read on its own (a file that can't be read is reported by loadINI).
 void TMotherForm::loadEncoding() {
     TDeviceEncoding encoding = TDeviceEncoding::Western;
@@ -385,6 +383,8 @@ void TMotherForm::loadEncoding() {
         ->setChecked(true);
 }
 
+// A settings file that can't be read is reported with its place; the port choice falls
+// back to "Auto" and the file is written anew at exit.
 void TMotherForm::loadINI() {
     ComPorts->setEditText(AutoChoice());
     m_lastRealChoice = AutoChoice();
