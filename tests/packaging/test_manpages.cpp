@@ -63,7 +63,7 @@ private slots:
         }
         QVERIFY(logosUpload && monitor && diff);
         QVERIFY(m_cli.options.contains("--port") && m_cli.options.contains("-y"));
-        QCOMPARE(m_cli.exitCodes, (QSet<int>{0, 1, 2, 3, 4}));
+        QCOMPARE(m_cli.exitCodes, (QSet<int>{0, 1, 2, 3, 4, 5}));
     }
 
     void cliCommandsMatchTheManPage() {
@@ -115,7 +115,7 @@ private slots:
         QTest::addColumn<QString>("pagePath");
         QTest::addColumn<QStringList>("folders");
         QTest::addColumn<bool>("withUi");
-        const QStringList core{"link", "settings", "display", "monitor"};
+        const QStringList core{"link", "settings", "display", "monitor", "firmware"};
         QTest::newRow("devedazi-cli") << CliPage << (QStringList{"cli"} + core) << false;
         QTest::newRow("devedazi-emu") << EmuPage << QStringList{"emulator"} << false;
         QTest::newRow("devedazi") << AppPage
