@@ -317,7 +317,10 @@ private slots:
         form.BitBtnClick();
         QCOMPARE(Dialogs::shownMessages().size(), 1);
         QVERIFY(Dialogs::shownMessages().first().contains("Zedo Dizerado"));
-        QCOMPARE(link.received(), QList<QByteArray>{"ID?"});
+        const QList<QByteArray> received = link.received(); // "ID?", retried on a busy machine
+        QVERIFY(!received.isEmpty());
+        for (const QByteArray& line : received)
+            QCOMPARE(line, QByteArray("ID?"));
         QVERIFY(backups().isEmpty());
         QCOMPARE(memoLines(form), QStringList{"Firmware update cancelled."});
         QVERIFY(link.port().Active() && form.BitBtn->isEnabled());
