@@ -3,8 +3,8 @@
 // and the package's copyright and changelog, where "cmake --install" puts them, and what
 // the validators and lintian say about them (when they are installed).
 
-#include "shell/paths.h"
 #include "firmware/dfuoutput.h"
+#include "shell/paths.h"
 
 #include <QDir>
 #include <QFile>
