@@ -379,7 +379,7 @@ void TMonitorForm::openFile(const QString& file) {
     m_history = std::move(loaded);
     m_keptRows = m_history.size();
     m_openedFile = file;
-    setWindowTitle(QStringLiteral("Monitor - %1").arg(QFileInfo(file).fileName()));
+    SetFormTitle(this, QStringLiteral("Monitor - %1").arg(QFileInfo(file).fileName()));
     GroupBox1->showSample(m_history.isEmpty() ? TMonitorSample()
                                               : m_history.at(m_history.size() - 1));
     Chart->setEmptyText(QStringLiteral("%1 holds no polls").arg(QFileInfo(file).fileName()));
@@ -391,7 +391,7 @@ void TMonitorForm::newLiveSession() {
     m_history.clear();
     m_keptRows = 0;
     m_openedFile.clear();
-    setWindowTitle(QStringLiteral("Monitor"));
+    SetFormTitle(this, QStringLiteral("Monitor"));
     GroupBox1->showSample(TMonitorSample());
     Chart->setEmptyText(QStringLiteral("Start Monitoring to see live values"));
     Chart->historyReset();
