@@ -1,6 +1,7 @@
 #include "monitor/monitor.h"
 
 #include "link/transport.h"
+#include "settings/history.h"
 #include "settings/models.h"
 #include "settings/settings.h"
 
@@ -44,14 +45,21 @@ void ReadArray(const char* name, TMonitorRead bit, qint32* target, int count) {
     std::copy_n(values.begin(), count, target);
 }
 
-void ReadModelAndEnergy() {
+template <qint32 TSettings::*Member> qint32& Global(TSettings& image, int) {
+    return image.*Member;
+}
+template <qint32 TProfile::*Member> qint32& OfProfile(TSettings& image, int profile) {
+    return image.profile[size_t(profile)].*Member;
+}
+
+void ReadModelAndEnergy(TPolledValues& polled) {
     TIntegers values;
     if (Read("ID", ReadId, 1, values)) {
-        Settings.ID = values[0];
+        polled.append({&Global<&TSettings::ID>, 0, values[0]});
         SelectModel(values[0]);
     }
     if (Read("BNRG", ReadBnrg, 1, values))
-        Settings.battRemNrg = values[0];
+        polled.append({&Global<&TSettings::battRemNrg>, 0, values[0]});
     Read("LNRG", ReadLnrg, 1, values);
     MonitorData.lastEnergy = values[0];
 }
@@ -68,11 +76,11 @@ void ReadMeasurements() {
     MonitorData.peakTemp = values[2];
 }
 
-void ReadCounters() {
+void ReadCounters(TPolledValues& polled) {
     TIntegers values;
     if (Read("PUFF", ReadPuff, 2, values)) {
-        Settings.cntPuffs = values[0];
-        Settings.cntPTime = values[1];
+        polled.append({&Global<&TSettings::cntPuffs>, 0, values[0]});
+        polled.append({&Global<&TSettings::cntPTime>, 0, values[1]});
     }
     Read("AERR", ReadAerr, 1, values);
     MonitorData.errors = values[0];
@@ -81,7 +89,7 @@ void ReadCounters() {
     MonitorData.coldTemp = values[1];
 }
 
-void ReadActiveProfile() {
+void ReadActiveProfile(TPolledValues& polled) {
     TIntegers values;
     if (!Read("PROF", ReadProf, 1, values))
         return;
@@ -90,26 +98,34 @@ void ReadActiveProfile() {
         return;
     }
     const int index = values[0];
-    Settings.curProfile = index;
+    polled.append({&Global<&TSettings::curProfile>, 0, index});
     if (!Read(QStringLiteral("PPAR[%1]").arg(index), ReadPpar, 4, values))
         return;
-    TProfile& profile = Settings.profile[size_t(index)];
-    profile.voltage = values[0];
-    profile.powerVW = values[1];
-    profile.powerTC = values[2];
-    profile.temperature = values[3];
+    polled.append({&OfProfile<&TProfile::voltage>, index, values[0]});
+    polled.append({&OfProfile<&TProfile::powerVW>, index, values[1]});
+    polled.append({&OfProfile<&TProfile::powerTC>, index, values[2]});
+    polled.append({&OfProfile<&TProfile::temperature>, index, values[3]});
 }
 
 } // namespace
 
-bool ReadMonitorData() {
+bool ReadMonitorData(TPolledValues& polled) {
     TSequence sequence(MonitorProgressSteps);
     MonitorData.obtained = 0;
-    ReadModelAndEnergy();
+    polled.clear();
+    ReadModelAndEnergy(polled);
     ReadMeasurements();
-    ReadCounters();
-    ReadActiveProfile();
+    ReadCounters(polled);
+    ReadActiveProfile(polled);
     return sequence.Finish();
+}
+
+bool ReadMonitorData() {
+    TPolledValues polled;
+    const bool ok = ReadMonitorData(polled);
+    for (const TPolledValue& value : std::as_const(polled))
+        value.field(Settings, value.profile) = value.value;
+    return ok;
 }
 
 int NextPollGap(const TMonitorData& data, int interval) {
@@ -157,8 +173,9 @@ void TMonitorPoller::tick() {
         m_period = int(m_clock.elapsed());
     m_clock.start();
     bool ok = false;
+    TPolledValues read;
     try {
-        ok = ReadMonitorData();
+        ok = ReadMonitorData(read);
     } catch (...) {
         // A port error (the device vanished while a line was sent) ends monitoring like a
         // failed poll and goes on to the application's error display; start() works again.
@@ -170,6 +187,7 @@ void TMonitorPoller::tick() {
     m_polling = false;
     if (!ok)
         m_active = false;
+    ImageHistory().takeDeviceValues(read); // what was read, also before a failure
     emit polled(ok);
     if (!ok)
         emit stopped(true);

@@ -3,16 +3,21 @@
 // repeats it while monitoring is on. No widgets here; the monitor window sits on top.
 
 #include "monitor/monitordata.h"
+#include "settings/history.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
-// One poll: 13 reads into MonitorData and a few live fields of Settings. True when every
-// value was read without a transport failure. Values not obtained are 0 in MonitorData;
-// Settings receives only values actually obtained; MonitorData.obtained tells which reads
-// got their answer. A "PROF" answer outside 0..7 is not
-// stored and skips the "PPAR[%d]" read.
+// One poll: 13 reads into MonitorData and a few live fields of the settings image. True
+// when every value was read without a transport failure. Values not obtained are 0 in
+// MonitorData; `polled` receives only the image's values actually obtained (ID, remaining
+// energy, puff counters, active profile and its voltage and powers), MonitorData.obtained
+// tells which reads got their answer. A "PROF" answer outside 0..7 is not kept and skips
+// the "PPAR[%d]" read.
+bool ReadMonitorData(TPolledValues& polled);
+// The same, with the values obtained stored into Settings (the command line, which has no
+// editor).
 bool ReadMonitorData();
 
 // The gap before the next poll, after a poll that read `data`: while the device fires the
@@ -26,7 +31,8 @@ int NextPollGap(const TMonitorData& data, int interval);
 // start of the next. A tick that finds the port busy (another transaction, possibly one
 // showing a message box) is skipped and tried again `interval` ms later. A failed poll
 // stops monitoring; so does a port error escaping from a poll, which is passed on to the
-// caller of the event loop (the application's error display).
+// caller of the event loop (the application's error display). What a poll read of the
+// settings image goes to ImageHistory().takeDeviceValues(), which keeps the user's edits.
 class TMonitorPoller : public QObject {
     Q_OBJECT
 public:

@@ -4,6 +4,7 @@
 
 TSettings Settings;
 TProfile ProfileClipboard;
+bool ProfileClipboardFilled = false;
 
 TProfile DefaultProfile(int index) {
     TProfile p;

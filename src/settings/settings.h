@@ -115,8 +115,10 @@ struct TSettings {
 // The image being edited, shared by every window. Zero at start; the main window loads
 // the default settings file into it.
 extern TSettings Settings;
-// The copied profile; empty while its flags are negative.
+// The copied profile, and whether a profile was copied: any flags word is a profile's, also
+// one with bit 31 set.
 extern TProfile ProfileClipboard;
+extern bool ProfileClipboardFilled;
 
 // The built-in defaults (those a settings file that lacks a key yields).
 TProfile DefaultProfile(int index); // index 0..7: name "PROFILE1" .. "PROFILE8"
