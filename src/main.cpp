@@ -14,7 +14,7 @@ int main(int argc, char* argv[]) {
                      &TMotherForm::restoreWindow);
     TTerminationWatch termination;
     QObject::connect(&termination, &TTerminationWatch::terminationRequested, &form,
-                     &TMotherForm::close);
+                     &TMotherForm::endBySignal);
     form.show();
     return app.exec();
 }

@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QQueue>
 #include <QRegularExpression>
 #include <QSortFilterProxyModel>
@@ -20,6 +21,9 @@ struct FileAnswer {
 };
 struct Script {
     QQueue<QMessageBox::StandardButton> answers;
+    QQueue<QString> choices;
+    QList<QStringList> offered;
+    QStringList defaults;
     QQueue<FileAnswer> fileNames;
     QQueue<std::optional<QColor>> colours;
     QStringList shown;
@@ -64,6 +68,28 @@ void warnings(QWidget* parent, const QStringList& lines) {
 bool question(QWidget* parent, const QString& text) {
     return message(parent, QMessageBox::Question, QStringLiteral("Confirm"), text,
                    QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
+int choose(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
+           const QStringList& buttons, int defaultIndex, int escapeIndex) {
+    script().shown.append(text);
+    script().offered.append(buttons);
+    script().defaults.append(buttons.value(defaultIndex));
+    if (!script().choices.isEmpty()) {
+        const qsizetype index = buttons.indexOf(script().choices.dequeue());
+        return index >= 0 ? int(index) : escapeIndex;
+    }
+    QMessageBox box(icon, title, text, QMessageBox::NoButton, parent);
+    QList<QAbstractButton*> pressable;
+    for (const QString& caption : buttons)
+        pressable.append(box.addButton(caption, QMessageBox::ActionRole));
+    if (defaultIndex >= 0 && defaultIndex < pressable.size())
+        box.setDefaultButton(static_cast<QPushButton*>(pressable.at(defaultIndex)));
+    if (escapeIndex >= 0 && escapeIndex < pressable.size())
+        box.setEscapeButton(pressable.at(escapeIndex));
+    box.exec();
+    const qsizetype index = pressable.indexOf(box.clickedButton());
+    return index >= 0 ? int(index) : escapeIndex;
 }
 
 namespace {
@@ -233,6 +259,15 @@ bool openUrl(const QUrl& url) {
 
 void setNextAnswer(QMessageBox::StandardButton button) {
     script().answers.enqueue(button);
+}
+void setNextChoice(const QString& button) {
+    script().choices.enqueue(button);
+}
+QList<QStringList> offeredChoices() {
+    return script().offered;
+}
+QStringList defaultChoices() {
+    return script().defaults;
 }
 void setNextFileName(const QString& fileName, const QString& chosenFilter) {
     script().fileNames.enqueue({fileName, chosenFilter});

@@ -24,6 +24,11 @@ void error(QWidget* parent, const QString& text);       // error icon, OK
 // Notes such as those of a settings file load, one per line; nothing when there are none.
 void warnings(QWidget* parent, const QStringList& lines);
 bool question(QWidget* parent, const QString& text); // Yes/No, true on Yes
+// A question with buttons of its own ("Save...", "Discard", "Cancel"); returns the index of
+// the button pressed. defaultIndex is the button Return presses, escapeIndex the one that
+// Escape or closing the box stands for.
+int choose(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
+           const QStringList& buttons, int defaultIndex, int escapeIndex);
 
 // File dialogs; an empty result means the user cancelled. filter lists the filters
 // separated by ";;", each a caption with its patterns in parentheses; the dialog shows the
@@ -52,6 +57,12 @@ bool openUrl(const QUrl& url);
 // Test control: answers are taken in order instead of showing a dialog; every text shown
 // is recorded.
 void setNextAnswer(QMessageBox::StandardButton button);
+// The next choose() answers the button captioned `button`; one it does not offer counts as
+// Escape.
+void setNextChoice(const QString& button);
+// The buttons, and the default one's caption, of every choose() asked (in order).
+QList<QStringList> offeredChoices();
+QStringList defaultChoices();
 // The next file dialog answers fileName, with chosenFilter as the filter left selected
 // (the preselected one when empty).
 void setNextFileName(const QString& fileName, const QString& chosenFilter = QString());

@@ -5,7 +5,9 @@
 #include "link/devicetext.h"
 #include "link/transport.h"
 #include "settings/XMLSettings.h"
+#include "settings/history.h"
 #include "settings/models.h"
+#include "settings/recovery.h"
 #include "settings/settings.h"
 #include "settings/settingsfile.h"
 #include "shell/about.h"
@@ -14,6 +16,8 @@
 #include "shell/dialogs.h"
 #include "shell/paths.h"
 #include "shell/progressbar.h"
+#include "shell/recentfiles.h"
+#include "tuner/imagecommands.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -24,6 +28,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -256,12 +261,53 @@ void TMotherForm::createFileMenu() {
     MenuSaveSettings = file->addAction(style()->standardIcon(QStyle::SP_DialogSaveButton),
                                        QStringLiteral("&Save Settings"));
     MenuSaveSettings->setEnabled(false); // the Tuner enables it once it shows settings
+    MenuRecentFiles = file->addMenu(QStringLiteral("&Recent Files"));
+    MenuRecentFiles->setObjectName(QStringLiteral("MenuRecentFiles"));
     file->addSeparator();
     MenuExit = file->addAction(QStringLiteral("E&xit"));
+    MenuNewSettings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    MenuLoadSsettings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    MenuSaveSettings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    MenuExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     connect(MenuNewSettings, &QAction::triggered, this, &TMotherForm::MenuNewSettingsClick);
     connect(MenuLoadSsettings, &QAction::triggered, this, &TMotherForm::MenuLoadSsettingsClick);
     connect(MenuSaveSettings, &QAction::triggered, this, &TMotherForm::MenuSaveSettingsClick);
     connect(MenuExit, &QAction::triggered, this, &QWidget::close);
+    connect(MenuRecentFiles, &QMenu::aboutToShow, this, [this] {
+        const QStringList gone = TRecentFiles::instance().dropMissing();
+        if (!gone.isEmpty())
+            ShowNote(QStringLiteral("No longer found, removed from Recent Files: %1")
+                         .arg(QDir::toNativeSeparators(gone.join(QStringLiteral(", ")))));
+    });
+    connect(&TRecentFiles::instance(), &TRecentFiles::changed, this, &TMotherForm::fillRecentFiles);
+    fillRecentFiles();
+}
+
+void TMotherForm::fillRecentFiles() {
+    MenuRecentFiles->clear();
+    const QStringList files = TRecentFiles::instance().files();
+    for (int i = 0; i < files.size(); ++i) {
+        const QString file = files.at(i);
+        QAction* entry = MenuRecentFiles->addAction(
+            QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(file).fileName()));
+        entry->setObjectName(QStringLiteral("RecentFile%1").arg(i + 1));
+        entry->setToolTip(QDir::toNativeSeparators(file));
+        entry->setStatusTip(QDir::toNativeSeparators(file));
+        connect(entry, &QAction::triggered, this, [this, file] { openRecentFile(file); });
+    }
+    if (files.isEmpty())
+        MenuRecentFiles->addAction(QStringLiteral("(none)"))->setEnabled(false);
+}
+
+// The history's undo and redo; Ctrl+Z, Ctrl+Shift+Z and Ctrl+Y reach them from every
+// working window.
+void TMotherForm::createEditMenu() {
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    edit->setObjectName(QStringLiteral("MenuEdit"));
+    MenuUndo = NewUndoAction(this, true);
+    MenuRedo = NewRedoAction(this, true);
+    edit->addAction(MenuUndo);
+    edit->addAction(MenuRedo);
 }
 
 // Options > Device text encoding: how names and the terminal's lines travel to the device.
@@ -287,6 +333,7 @@ void TMotherForm::MenuEncodingClick() {
 
 void TMotherForm::createMenus() {
     createFileMenu();
+    createEditMenu();
     QMenu* window = menuBar()->addMenu(QStringLiteral("&Window"));
     MenuCascade = window->addAction(QStringLiteral("Cascade"));
     MenuVertical = window->addAction(QStringLiteral("Vertical"));
@@ -306,6 +353,9 @@ void TMotherForm::createMenus() {
     connect(ManualEn, &QAction::triggered, this, &TMotherForm::ManualEnClick);
     connect(MenuAbout, &QAction::triggered, this, &TMotherForm::MenuAboutClick);
     connect(MenuConnectionCheck, &QAction::triggered, this, &TMotherForm::MenuConnectionCheckClick);
+    // F1: the manual in the user's language.
+    (QLocale().language() == QLocale::Russian ? ManualRus : ManualEn)
+        ->setShortcut(QKeySequence(Qt::Key_F1));
     const struct {
         QAction* action;
         const char* name;
@@ -346,15 +396,79 @@ void TMotherForm::FormCreate() {
         Dialogs::warnings(this, LoadSettingsFile(DefaultSettingsFile()));
         SaveSettingsFile(DefaultSettingsFile());
     });
+    ImageHistory().reset(TImageOrigin{TImageSource::New, {}});
     runStep([this] { loadINI(); });
     runStep([this] { OpenPort(TOpenReason::Start); });
     runStep([this] { setWindowTitle(QStringLiteral("DEVedazi v%1").arg(AppVersion())); });
     ProgressBar->follow(::ProgressBar());
     ProfileClipboard.flags = -1;
+    ProfileClipboardFilled = false;
+    runStep([this] { offerRecovery(); });
+    m_recoveryTimer = new QTimer(this);
+    m_recoveryTimer->setSingleShot(true);
+    m_recoveryTimer->setInterval(1000);
+    connect(m_recoveryTimer, &QTimer::timeout, this,
+            [this] { guarded([this] { keepRecovery(); }); });
+    const auto soon = [this] {
+        if (!m_recoveryTimer->isActive())
+            m_recoveryTimer->start();
+    };
+    connect(&ImageHistory(), &TImageHistory::imageChanged, this, soon);
+    connect(&ImageHistory(), &TImageHistory::baselineChanged, this, soon);
 }
 
 void TMotherForm::FormDestroy() {
     guarded([this] { saveINI(); });
+}
+
+QString TMotherForm::RecoveryFolder() {
+    return DataPath(QStringLiteral("Recovery"));
+}
+
+// The changed image on disk, written safely; none while nothing is changed.
+void TMotherForm::keepRecovery() {
+    const TImageHistory& history = ImageHistory();
+    if (!history.hasChanges()) {
+        RemoveRecovery(RecoveryFolder());
+        return;
+    }
+    QString error;
+    if (!WriteRecovery(RecoveryFolder(), Settings, history.baseline(), history.origin(),
+                       history.lastChangeTime(), &error))
+        ShowNote(error);
+}
+
+// A session that ended without asking left its changes: offered once, then removed
+// unless restored (a restored image is kept again as soon as it is changed).
+void TMotherForm::offerRecovery() {
+    const auto kept = ReadRecovery(RecoveryFolder());
+    if (!kept)
+        return;
+    const int count = int(UnsavedChanges(kept->baseline, kept->image).size());
+    if (count == 0) {
+        RemoveRecovery(RecoveryFolder());
+        return;
+    }
+    const QString text = QStringLiteral("Restore %1 from %2?")
+                             .arg(count == 1 ? QStringLiteral("1 unsaved change")
+                                             : QStringLiteral("%1 unsaved changes").arg(count),
+                                  QLocale().toString(kept->time, QLocale::ShortFormat));
+    const int answer =
+        Dialogs::choose(this, QMessageBox::Question, QStringLiteral("Unsaved Changes"), text,
+                        {QStringLiteral("Restore"), QStringLiteral("Discard")}, 0, 0);
+    if (answer == 0) {
+        ImageHistory().replace(QStringLiteral("Restore Unsaved Changes"), kept->image,
+                               kept->baseline, kept->origin);
+        showTuner();
+    }
+    RemoveRecovery(RecoveryFolder());
+}
+
+void TMotherForm::endBySignal() {
+    m_endingBySignal = true;
+    guarded([this] { keepRecovery(); });
+    if (!close())
+        m_endingBySignal = false; // a window refused (a firmware update runs)
 }
 
 // A start-up step: its failure is shown and the next step runs.
@@ -399,7 +513,12 @@ void TMotherForm::loadINI() {
             ComPorts->setEditText(choice);
             m_lastRealChoice = choice.trimmed();
         }
+        TRecentFiles::instance().load(ini);
         ini.Close();
+        const QStringList gone = TRecentFiles::instance().dropMissing();
+        if (!gone.isEmpty())
+            ShowNote(QStringLiteral("No longer found, removed from Recent Files: %1")
+                         .arg(QDir::toNativeSeparators(gone.join(QStringLiteral(", ")))));
     } catch (const std::exception& e) {
         Dialogs::error(this, QStringLiteral("Cannot read the application settings %1:\n%2\n"
                                             "The port choice is \"Auto\"; the file is written "
@@ -426,6 +545,7 @@ void TMotherForm::saveINI() {
     ini->WriteString(QStringLiteral("General"), QStringLiteral("ComPort"), savedChoice());
     ini->WriteString(QStringLiteral("General"), DeviceEncodingSettingKey(),
                      DeviceEncodingKey(DeviceEncoding()));
+    TRecentFiles::instance().save(*ini);
     ini->Close();
 }
 

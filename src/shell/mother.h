@@ -14,6 +14,8 @@
 
 class QAction;
 class QComboBox;
+class QMenu;
+class QTimer;
 class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
@@ -87,6 +89,11 @@ public:
 
     // Brings the window back when a second start asks for it.
     void restoreWindow();
+    // A signal ends the session: nobody can be asked, so the changed image stays in the
+    // recovery file and the window closes.
+    void endBySignal();
+    // Where the unsaved image is kept while the program runs.
+    static QString RecoveryFolder();
 
     QWidget* Panel1 = nullptr;
     QPushButton* BitBtn1 = nullptr; // Tuner
@@ -107,7 +114,10 @@ public:
     QAction* MenuNewSettings = nullptr;
     QAction* MenuLoadSsettings = nullptr;
     QAction* MenuSaveSettings = nullptr;
+    QMenu* MenuRecentFiles = nullptr;
     QAction* MenuExit = nullptr;
+    QAction* MenuUndo = nullptr;
+    QAction* MenuRedo = nullptr;
     QAction* MenuCascade = nullptr;
     QAction* MenuVertical = nullptr;
     QAction* MenuHorizontal = nullptr;
@@ -147,6 +157,13 @@ private:
     void createMenus();
     void createFileMenu();
     void createOptionsMenu();
+    void createEditMenu();
+    void fillRecentFiles();
+    void openRecentFile(const QString& file);
+    void showTuner(); // a new Tuner window showing the image
+    void offerRecovery();
+    void keepRecovery(); // the recovery file follows the image
+    bool askBeforeUpdater();
     void FormCreate();
     void FormDestroy();
     void runStep(const std::function<void()>& step);
@@ -180,6 +197,8 @@ private:
     bool m_titlesVirtual = false;            // the working windows' titles carry the virtual mark
     QString m_lastRealChoice = AutoChoice(); // loaded or picked, never "Demo"
     quint64 m_selectionsAtOpen = 0;          // ModelSelections() when the port was opened
+    QTimer* m_recoveryTimer = nullptr;       // the recovery file at most a second late
+    bool m_endingBySignal = false;
 };
 
 // The one main window of the process (null before it exists and after it is gone).

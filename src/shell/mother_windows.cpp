@@ -4,13 +4,15 @@
 
 #include "link/ComPort.h"
 #include "monitor/ui/monitorform.h"
-#include "settings/settingsfile.h"
+#include "settings/history.h"
+#include "settings/recovery.h"
 #include "shell/about.h"
 #include "shell/connectioncheck.h"
 #include "shell/dialogs.h"
 #include "shell/paths.h"
 #include "shell/terminal.h"
 #include "shell/windowtitle.h"
+#include "tuner/imagecommands.h"
 #include "tuner/tuner.h"
 #include "updater/updater.h"
 
@@ -24,19 +26,18 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QStyle>
+#include <QTimer>
 
 namespace {
 const QString kSettingsFilter = QStringLiteral("All (*);;XML File (*.xml)");
 const QString kXmlFilter = QStringLiteral("XML File (*.xml)");
 
-// A menu takes no focus, so a Tuner field still being edited has not been stored yet: let it
-// commit (as leaving it does) before a settings command acts on the image. Otherwise the
-// saved file would lack the value on screen, and a loaded image would take it later.
-void FinishEditing() {
-    if (QWidget* focused = QApplication::focusWidget()) {
-        focused->clearFocus();
-        focused->setFocus(Qt::OtherFocusReason);
-    }
+// "the Tuner, the Monitor and the Terminal".
+QString Listed(const QStringList& items) {
+    if (items.size() <= 1)
+        return items.join(QString());
+    return items.mid(0, items.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" and ") +
+           items.last();
 }
 } // namespace
 
@@ -116,11 +117,48 @@ void TMotherForm::BitBtn2Click() {
 
 void TMotherForm::BitBtn3Click() {
     guarded([this] {
+        if (!askBeforeUpdater())
+            return;
+        const TCloseQuestions before = CloseQuestions;
+        CloseQuestions = TCloseQuestions::None; // agreed to already
         closeChild(QStringLiteral("TunerForm"));
         closeChild(QStringLiteral("MonitorForm"));
         closeChild(QStringLiteral("TerminalForm"));
+        CloseQuestions = before;
         showOrCreate<TUpdaterForm>(QStringLiteral("UpdaterForm"));
     });
+}
+
+// The Updater closes the Tuner, the Monitor and the Terminal: it says which are open and what
+// closing them would lose, and goes on only when the user agrees.
+bool TMotherForm::askBeforeUpdater() {
+    FinishEditing();
+    QStringList closing, lost;
+    if (mdiChild(QStringLiteral("TunerForm")))
+        closing << QStringLiteral("the Tuner");
+    if (auto* monitor = qobject_cast<TMonitorForm*>(mdiChild(QStringLiteral("MonitorForm")))) {
+        closing << QStringLiteral("the Monitor");
+        if (const qsizetype polls = monitor->unsavedPolls(); polls > 0)
+            lost << QStringLiteral("the Monitor's %1 %2 that no file holds")
+                        .arg(polls)
+                        .arg(polls == 1 ? QStringLiteral("poll") : QStringLiteral("polls"));
+    }
+    if (mdiChild(QStringLiteral("TerminalForm")))
+        closing << QStringLiteral("the Terminal");
+    if (closing.isEmpty())
+        return true;
+    QString text = QStringLiteral("Opening the Updater closes %1.").arg(Listed(closing));
+    text += lost.isEmpty() ? QStringLiteral("\nNothing unsaved is lost.")
+                           : QStringLiteral("\nLost would be %1.").arg(Listed(lost));
+    if (const int changes = ImageHistory().changeCount();
+        changes > 0 && closing.contains(QStringLiteral("the Tuner")))
+        text += QStringLiteral("\nThe settings' %1 that no save or upload has kept stay in the "
+                               "editor (File > Save Settings).")
+                    .arg(ChangeCountText(changes));
+    const QStringList buttons = {QStringLiteral("Close and Open the Updater"),
+                                 QStringLiteral("Cancel")};
+    return Dialogs::choose(this, QMessageBox::Warning, QStringLiteral("Updater"), text, buttons, 1,
+                           1) == 0;
 }
 
 void TMotherForm::BitBtn4Click() {
@@ -140,38 +178,35 @@ QString TMotherForm::SaveSettingsDialog() {
                                  kSettingsFilter, kXmlFilter);
 }
 
+void TMotherForm::showTuner() {
+    auto* tuner = new TTunerForm();
+    addChild(tuner, QStringLiteral("TunerForm"));
+    tuner->ShowSettings();
+}
+
 void TMotherForm::MenuNewSettingsClick() {
-    FinishEditing();
     guarded([this] {
-        Dialogs::warnings(this, LoadSettingsFile(DefaultSettingsFile()));
-        auto* tuner = new TTunerForm();
-        addChild(tuner, QStringLiteral("TunerForm"));
-        tuner->ShowSettings();
+        if (NewImage(this))
+            showTuner();
     });
 }
 
 void TMotherForm::MenuLoadSsettingsClick() {
-    FinishEditing();
     guarded([this] {
-        const QString file = OpenSettingsDialog();
-        if (file.isEmpty() || !QFileInfo::exists(file))
-            return;
-        Dialogs::warnings(this, LoadSettingsFile(file));
-        auto* tuner = new TTunerForm();
-        addChild(tuner, QStringLiteral("TunerForm"));
-        tuner->ShowSettings();
+        if (LoadImage(this))
+            showTuner();
+    });
+}
+
+void TMotherForm::openRecentFile(const QString& file) {
+    guarded([this, &file] {
+        if (LoadImage(this, file))
+            showTuner();
     });
 }
 
 void TMotherForm::MenuSaveSettingsClick() {
-    FinishEditing();
-    guarded([this] {
-        const QString file = SaveSettingsDialog();
-        if (file.isEmpty())
-            return;
-        SaveSettingsFile(file);
-        Dialogs::information(this, QStringLiteral("Done"));
-    });
+    guarded([this] { SaveImage(this); });
 }
 
 // Each window steps down and right by a title bar and keeps two thirds of the area (at
@@ -273,10 +308,19 @@ void TMotherForm::MenuConnectionCheckClick() {
     });
 }
 
-// Quitting asks every working window first: one that refuses (the Updater while a firmware
-// update runs) keeps the main window open.
+// Quitting asks about the settings' changes once, then every working window: one that
+// refuses (the Monitor with an unsaved session, the Updater while a firmware update runs)
+// keeps the main window open. A normal end removes the recovery file; an end by a signal
+// asks nothing and keeps it.
 void TMotherForm::closeEvent(QCloseEvent* event) {
+    if (!m_endingBySignal && !AskBeforeLosingChanges(this, QStringLiteral("Quitting"))) {
+        event->ignore();
+        return;
+    }
+    const TCloseQuestions before = CloseQuestions;
+    CloseQuestions = m_endingBySignal ? TCloseQuestions::None : TCloseQuestions::SettingsAnswered;
     MdiArea->closeAllSubWindows();
+    CloseQuestions = before;
     const auto children = MdiArea->subWindowList();
     for (QMdiSubWindow* sub : children) {
         if (sub->isVisible()) {
@@ -284,5 +328,9 @@ void TMotherForm::closeEvent(QCloseEvent* event) {
             return;
         }
     }
+    if (m_recoveryTimer)
+        m_recoveryTimer->stop();
+    if (!m_endingBySignal)
+        RemoveRecovery(RecoveryFolder());
     event->accept();
 }

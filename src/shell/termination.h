@@ -1,7 +1,8 @@
 #pragma once
 // Turns SIGTERM, SIGINT and SIGHUP into a Qt signal on the GUI thread, so that a session
-// ending or a Ctrl+C in the starting terminal closes the main window the ordinary way (the
-// working windows are asked, the application settings are saved, the port is closed).
+// ending or a Ctrl+C in the starting terminal closes the main window in order (the
+// application settings are saved, the port is closed). Nobody is there to answer a
+// question then: the main window keeps unsaved changes in its recovery file instead.
 
 #include <QObject>
 

@@ -4,10 +4,12 @@
 #include "settings/batterypresets.h"
 #include "settings/codetables.h"
 #include "settings/curvecsv.h"
+#include "settings/history.h"
 #include "shell/application.h"
 #include "shell/dialogs.h"
 #include "shell/paths.h"
 #include "tuner/binding.h"
+#include "tuner/changemarks.h"
 #include "tuner/pagekit.h"
 #include "tuner/tuner.h"
 #include "tuner/v2pchart.h"
@@ -52,6 +54,18 @@ TBatteryPage::TBatteryPage(TTunerForm* form) : TTunerPage(form) {
         if (control == BattProfile)
             BattProfileChange();
     });
+    m_binder->marks()->add(
+        ChartV2P,
+        [](const TSettings& image) {
+            QStringList points;
+            for (int r = 0; r < V2PCurveRows; ++r)
+                points << QStringLiteral("%1 % %2 V")
+                              .arg(FormatStored(image.v2p[size_t(r)][vpPercent], 2, 100),
+                                   FormatStored(image.v2p[size_t(r)][vpVoltage], 2, 100));
+            return points.join(QStringLiteral(", "));
+        },
+        {}, TChangeMarks::chartMark(ChartV2P));
+    PassWheelUnlessFocused(this);
 }
 
 // Charger and balancer, the battery profile, energy and cut-off in three columns;
@@ -103,8 +117,8 @@ QWidget* TBatteryPage::createCurveGroup(QWidget* parent) {
     return GroupBox6;
 }
 
-void TBatteryPage::showSettings() {
-    m_binder->refresh();
+void TBatteryPage::showSettings(bool replaced) {
+    m_binder->refresh(replaced);
     showTable();
 }
 
@@ -120,22 +134,24 @@ void TBatteryPage::showTable() {
     GroupBox6->setEnabled(user);
     if (!table) { // a code without a table: nothing to show
         ChartV2P->clearCurve();
-        WHTotal->clear();
-        SoftCutOff->clear();
+        m_binder->showText(WHTotal, QString());
+        m_binder->showText(SoftCutOff, QString());
         return;
     }
     ChartV2P->showCurve(*table);
-    WHTotal->setText(FormatStored((*table)[V2PEnergyRow][0], 3, 1000));
-    SoftCutOff->setText(FormatStored((*table)[V2PEnergyRow][1], 2, 100));
-    WHTotal->setModified(false);
-    SoftCutOff->setModified(false);
+    if (!user) { // the preset's values, which are not stored
+        m_binder->showText(WHTotal, FormatStored((*table)[V2PEnergyRow][0], 3, 1000));
+        m_binder->showText(SoftCutOff, FormatStored((*table)[V2PEnergyRow][1], 2, 100));
+    }
 }
 
 void TBatteryPage::ChartV2PMouseUp() {
     if (ChartV2P->pointCount() != V2PCurveRows)
         return; // only a whole curve is stored
     const auto curve = ChartV2P->storedCurve();
-    std::copy(curve.begin(), curve.end(), Settings.v2p.begin());
+    ImageHistory().change(QStringLiteral("Discharge Curve"), [&](TSettings& image) {
+        std::copy(curve.begin(), curve.end(), image.v2p.begin());
+    });
 }
 
 void TBatteryPage::BitBtn1Click() {
@@ -148,8 +164,8 @@ void TBatteryPage::BitBtn1Click() {
             Dialogs::error(this, QStringLiteral("Invalid CSV file!"));
             return;
         }
-        Settings.v2p = *table;
-        showTable();
+        ImageHistory().change(QStringLiteral("Load .CSV (Discharge Curve)"),
+                              [&](TSettings& image) { image.v2p = *table; });
     });
 }
 
@@ -161,8 +177,8 @@ void TBatteryPage::BitBtn2Click() {
 }
 
 void TBatteryPage::BitBtn3Click() {
-    Settings.v2p = GenericBatteryTable();
-    showTable();
+    ImageHistory().change(QStringLiteral("Defaults (Discharge Curve)"),
+                          [](TSettings& image) { image.v2p = GenericBatteryTable(); });
 }
 
 bool TBatteryPage::CalBattMouseDown(Qt::KeyboardModifiers modifiers) {

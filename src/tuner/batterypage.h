@@ -21,7 +21,7 @@ class TBatteryPage : public TTunerPage {
     Q_OBJECT
 public:
     explicit TBatteryPage(TTunerForm* form);
-    void showSettings() override;
+    void showSettings(bool replaced = true) override;
 
     QComboBox* Charger = nullptr;
     QComboBox* Balancer = nullptr;

@@ -2,41 +2,148 @@
 
 #include "link/ComPort.h"
 #include "link/transport.h"
+#include "settings/history.h"
 #include "shell/dialogs.h"
 #include "shell/mother.h"
+#include "tuner/changemarks.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QSignalBlocker>
 
+namespace {
+// A bound integer of an image that is only read (the accessor merely points into it).
+qint32 ReadField(TFieldRef field, const TSettings& image, int profile, int index) {
+    return field(const_cast<TSettings&>(image), profile, index);
+}
+qint32 ReadFlags(const TSettings& image, bool perProfile, int profile) {
+    return FlagWord(const_cast<TSettings&>(image), perProfile, profile);
+}
+} // namespace
+
 TTypingValidator::TTypingValidator(QLineEdit* edit, int maxLength,
-                                   std::function<bool(QChar)> allowed,
-                                   std::function<QChar(QChar)> convert)
-    : QValidator(edit), m_maxLength(maxLength), m_allowed(std::move(allowed)),
-      m_convert(std::move(convert)), m_before(edit->text().size()) {
-    connect(edit, &QLineEdit::textChanged, this,
-            [this](const QString& text) { m_before = text.size(); });
+                                   std::function<bool(QChar)> allowed)
+    : QValidator(edit), m_edit(edit), m_maxLength(maxLength), m_allowed(std::move(allowed)),
+      m_before(edit->text()) {
+    connect(edit, &QLineEdit::textChanged, this, [this] { m_before = m_edit->text(); });
 }
 
+qsizetype TTypingValidator::refused(const QString& text) const {
+    if (!m_allowed)
+        return 0;
+    return std::count_if(text.begin(), text.end(), [this](QChar c) { return !m_allowed(c); });
+}
+
+// A field that is not modified holds what the program put there (or what the user undid
+// back to): that is taken whole. Qt would otherwise stop checking keystrokes after a
+// refused program text, and a refused text never ends its edit.
 QValidator::State TTypingValidator::validate(QString& input, int& pos) const {
     Q_UNUSED(pos);
-    if (m_maxLength > 0 && input.size() > m_maxLength && input.size() > m_before)
+    if (!m_edit->isModified())
+        return Acceptable;
+    if (m_maxLength > 0 && input.size() > m_maxLength && input.size() > m_before.size())
         return Invalid;
-    for (QChar& c : input) {
-        if (m_convert)
-            c = m_convert(c);
-        if (m_allowed && !m_allowed(c))
-            return Invalid;
-    }
+    if (refused(input) > refused(m_before))
+        return Invalid;
     return Acceptable;
 }
 
-qint32& FlagWord(bool perProfile, int shownProfile) {
+TFieldWatch::TFieldWatch(QLineEdit* edit, std::function<void()> commit)
+    : QObject(edit), m_edit(edit), m_commit(std::move(commit)), m_previous(edit->text()) {
+    edit->installEventFilter(this);
+    connect(edit, &QLineEdit::editingFinished, this, [this] { m_commit(); });
+    connect(edit, &QLineEdit::textChanged, this, &TFieldWatch::textChanged);
+}
+
+void TFieldWatch::show(const QString& text) {
+    m_showing = true;
+    if (m_edit->text() != text)
+        m_edit->setText(text);
+    m_edit->setModified(false);
+    m_previous = m_edit->text();
+    m_showing = false;
+}
+
+void TFieldWatch::setAddedCharacters(std::function<QChar(QChar)> convert) {
+    m_convert = std::move(convert);
+}
+
+void TFieldWatch::textChanged() {
+    if (m_showing)
+        return;
+    convertAdded();
+    m_previous = m_edit->text();
+    // Typing marks the field modified; text set from elsewhere does not, and waits for the
+    // end of the edit only while the field has the focus.
+    if (!m_edit->isModified() && !m_edit->hasFocus())
+        m_commit();
+}
+
+// The characters between what the text kept at its start and at its end are the added ones.
+void TFieldWatch::convertAdded() {
+    if (!m_convert)
+        return;
+    const QString now = m_edit->text();
+    qsizetype head = 0;
+    while (head < now.size() && head < m_previous.size() && now[head] == m_previous[head])
+        ++head;
+    qsizetype tail = 0;
+    while (tail < now.size() - head && tail < m_previous.size() - head &&
+           now[now.size() - 1 - tail] == m_previous[m_previous.size() - 1 - tail])
+        ++tail;
+    QString converted = now;
+    for (qsizetype i = head; i < now.size() - tail; ++i)
+        converted[i] = m_convert(now[i]);
+    if (converted == now)
+        return;
+    const bool typed = m_edit->isModified();
+    const int cursor = m_edit->cursorPosition();
+    m_showing = true;
+    m_edit->setText(converted);
+    m_edit->setCursorPosition(cursor);
+    m_edit->setModified(typed);
+    m_showing = false;
+}
+
+bool TFieldWatch::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != m_edit)
+        return false;
+    switch (event->type()) {
+    case QEvent::FocusOut:
+        if (static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason)
+            m_commit();
+        break;
+    case QEvent::KeyPress: {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter)
+            m_commit();
+        break;
+    }
+    case QEvent::ShortcutOverride: {
+        // The field's own undo holds only the typing since the last commit; without it the
+        // keys undo and redo the window's steps.
+        auto* key = static_cast<QKeyEvent*>(event);
+        const bool history = key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo) ||
+                             (key->key() == Qt::Key_Y && key->modifiers() == Qt::ControlModifier);
+        if (history && !m_edit->isModified()) {
+            event->ignore();
+            return true;
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    return false;
+}
+
+qint32& FlagWord(TSettings& image, bool perProfile, int shownProfile) {
     if (!perProfile)
-        return Settings.flags;
-    return Settings.profile[std::size_t(qBound(0, shownProfile, ProfileCount - 1))].flags;
+        return image.flags;
+    return image.profile[std::size_t(qBound(0, shownProfile, ProfileCount - 1))].flags;
 }
 
 qint32 ClampEdit(QLineEdit* edit, int decimals, double min, double max, int scale) {
@@ -47,28 +154,37 @@ qint32 ClampEdit(QLineEdit* edit, int decimals, double min, double max, int scal
 
 void FlagToList(qint32 bit, bool perProfile, QComboBox* list, int shownProfile) {
     const QSignalBlocker blocker(list);
-    list->setCurrentIndex((FlagWord(perProfile, shownProfile) & bit) ? 1 : 0);
+    list->setCurrentIndex((FlagWord(Settings, perProfile, shownProfile) & bit) ? 1 : 0);
 }
 
-void ListToFlag(qint32 bit, bool perProfile, const QComboBox* list, int shownProfile) {
-    qint32& word = FlagWord(perProfile, shownProfile);
+void ListToFlag(TSettings& image, qint32 bit, bool perProfile, const QComboBox* list,
+                int shownProfile) {
+    qint32& word = FlagWord(image, perProfile, shownProfile);
     word = list->currentIndex() == 1 ? (word | bit) : (word & ~bit);
 }
 
 // A check box set from code behaves like a click when its state changes: handlers listen to
 // toggled(), which setChecked() emits.
 void FlagToCheck(qint32 bit, bool perProfile, QCheckBox* box, int shownProfile) {
-    box->setChecked((FlagWord(perProfile, shownProfile) & bit) != 0);
+    box->setChecked((FlagWord(Settings, perProfile, shownProfile) & bit) != 0);
 }
 
-void CheckToFlag(qint32 bit, bool perProfile, const QCheckBox* box, int shownProfile) {
-    qint32& word = FlagWord(perProfile, shownProfile);
+void CheckToFlag(TSettings& image, qint32 bit, bool perProfile, const QCheckBox* box,
+                 int shownProfile) {
+    qint32& word = FlagWord(image, perProfile, shownProfile);
     word = box->isChecked() ? (word | bit) : (word & ~bit);
 }
 
 void CodeToList(qint32 code, QComboBox* list) {
     const QSignalBlocker blocker(list);
-    list->setCurrentIndex(code >= 0 && code < list->count() ? code : -1);
+    const int index = code >= 0 && code < list->count() ? code : -1;
+    if (list->currentIndex() != index)
+        list->setCurrentIndex(index);
+}
+
+QString CodeText(const QComboBox* list, qint32 code) {
+    return code >= 0 && code < list->count() ? list->itemText(code)
+                                             : QStringLiteral("(code %1)").arg(code);
 }
 
 bool CheckConnected(QWidget* parent) {
@@ -88,12 +204,24 @@ bool CheckConnected(QWidget* parent) {
 }
 
 TBinder::TBinder(QWidget* page, std::function<int()> shownProfile)
-    : QObject(page), m_page(page), m_shownProfile(std::move(shownProfile)) {}
+    : QObject(page), m_page(page), m_shownProfile(std::move(shownProfile)),
+      m_marks(new TChangeMarks(page)) {}
 
 template <class T> T* TBinder::find(const char* name) const {
     T* widget = m_page->findChild<T*>(QLatin1String(name));
     Q_ASSERT_X(widget, "TBinder", name);
     return widget;
+}
+
+// A row is per profile when it finds its integer in another place for another profile.
+bool TBinder::perProfileField(const TFieldBinding& row) const {
+    TSettings& image = Settings;
+    return &row.field(image, 0, row.index) != &row.field(image, 1, row.index);
+}
+
+QString TBinder::stepName(QWidget* control, bool perProfile) const {
+    const QString caption = ControlCaption(control);
+    return perProfile ? QStringLiteral("%1 (Profile %2)").arg(caption).arg(shown() + 1) : caption;
 }
 
 void TBinder::addFields(std::span<const TFieldBinding> rows) {
@@ -108,11 +236,18 @@ void TBinder::addFields(std::span<const TFieldBinding> rows) {
                 digits = [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); };
             edit->setValidator(new TTypingValidator(edit, row.maxLength, digits));
         }
-        m_fields.append({edit, row});
-        connect(edit, &QLineEdit::editingFinished, this, [this, edit] {
-            if (edit->isModified())
-                commitField(edit);
-        });
+        auto* watch = new TFieldWatch(edit, [this, edit] { commitField(edit); });
+        m_fields.append({edit, row, watch});
+        m_marks->add(
+            edit,
+            [this, row](const TSettings& image) {
+                return FormatStored(ReadField(row.field, image, shown(), row.index), row.decimals,
+                                    row.scale);
+            },
+            [this, row](const TSettings& image, const TSettings& baseline) {
+                return ReadField(row.field, image, shown(), row.index) !=
+                       ReadField(row.field, baseline, shown(), row.index);
+            });
     }
 }
 
@@ -123,8 +258,15 @@ void TBinder::addFlagLists(std::span<const TFlagBinding> rows) {
             continue;
         m_flagLists.append({list, row});
         connect(list, &QComboBox::currentIndexChanged, this, [this, list, row] {
-            ListToFlag(row.bit, row.perProfile, list, shown());
+            const int profile = shown();
+            ImageHistory().change(stepName(list, row.perProfile), [&](TSettings& image) {
+                ListToFlag(image, row.bit, row.perProfile, list, profile);
+            });
             emit committed(list);
+        });
+        m_marks->add(list, [this, list, row](const TSettings& image) {
+            const qint32 word = ReadFlags(image, row.perProfile, shown());
+            return list->itemText((word & row.bit) ? 1 : 0);
         });
     }
 }
@@ -136,8 +278,15 @@ void TBinder::addFlagChecks(std::span<const TFlagBinding> rows) {
             continue;
         m_flagChecks.append({box, row});
         connect(box, &QCheckBox::toggled, this, [this, box, row] {
-            CheckToFlag(row.bit, row.perProfile, box, shown());
+            const int profile = shown();
+            ImageHistory().change(stepName(box, row.perProfile), [&](TSettings& image) {
+                CheckToFlag(image, row.bit, row.perProfile, box, profile);
+            });
             emit committed(box);
+        });
+        m_marks->add(box, [this, row](const TSettings& image) {
+            const qint32 word = ReadFlags(image, row.perProfile, shown());
+            return (word & row.bit) ? QStringLiteral("checked") : QStringLiteral("not checked");
         });
     }
 }
@@ -148,26 +297,36 @@ void TBinder::addCodeLists(std::span<const TCodeBinding> rows) {
         if (!list)
             continue;
         m_codes.append({list, row});
-        connect(list, &QComboBox::currentIndexChanged, this, [this, list, row](int index) {
-            if (index < 0)
-                return; // no selection: the stored code stays
-            row.field(Settings, shown(), row.index) = index;
-            emit committed(list);
+        const bool perProfile =
+            &row.field(Settings, 0, row.index) != &row.field(Settings, 1, row.index);
+        connect(list, &QComboBox::currentIndexChanged, this,
+                [this, list, row, perProfile](int index) {
+                    if (index < 0)
+                        return; // no selection: the stored code stays
+                    const int profile = shown();
+                    ImageHistory().change(stepName(list, perProfile), [&](TSettings& image) {
+                        row.field(image, profile, row.index) = index;
+                    });
+                    emit committed(list);
+                });
+        m_marks->add(list, [this, list, row](const TSettings& image) {
+            return CodeText(list, ReadField(row.field, image, shown(), row.index));
         });
     }
 }
 
-void TBinder::showField(const Field& field) {
+void TBinder::showField(const Field& field, bool replaced) {
+    if (!replaced && field.edit->isModified())
+        return; // being typed in: the typing is committed when the field is left
     const TFieldBinding& row = field.row;
-    field.edit->setText(
+    field.watch->show(
         FormatStored(row.field(Settings, shown(), row.index), row.decimals, row.scale));
-    field.edit->setModified(false);
 }
 
-void TBinder::refresh() {
+void TBinder::refresh(bool replaced) {
     for (const Field& field : std::as_const(m_fields))
         if (field.edit)
-            showField(field);
+            showField(field, replaced);
     for (const Flag& flag : std::as_const(m_flagLists))
         if (auto* list = qobject_cast<QComboBox*>(flag.control.data()))
             FlagToList(flag.row.bit, flag.row.perProfile, list, shown());
@@ -181,15 +340,44 @@ void TBinder::refresh() {
             CodeToList(code.row.field(Settings, shown(), code.row.index), code.list);
 }
 
+void TBinder::showText(QLineEdit* edit, const QString& text) {
+    for (const Field& field : std::as_const(m_fields))
+        if (field.edit == edit) {
+            field.watch->show(text);
+            return;
+        }
+}
+
 void TBinder::commitField(QLineEdit* edit) {
-    for (const Field& field : std::as_const(m_fields)) {
-        if (field.edit != edit)
-            continue;
-        const TFieldBinding& row = field.row;
-        row.field(Settings, shown(), row.index) =
-            ClampEdit(edit, row.decimals, row.min, row.max, row.scale);
+    for (const Field& field : std::as_const(m_fields))
+        if (field.edit == edit) {
+            commit(field);
+            return;
+        }
+}
+
+void TBinder::commitFields() {
+    for (const Field& field : std::as_const(m_fields))
+        if (field.edit)
+            commit(field);
+}
+
+// The text is read as typed text (parsed, clamped, rounded to what the field shows); a
+// text that already shows the stored value stores nothing, so a stored value outside the
+// field's range stays until the user types another.
+void TBinder::commit(const Field& field) {
+    const TFieldBinding& row = field.row;
+    QLineEdit* edit = field.edit;
+    if (edit->text() ==
+        FormatStored(row.field(Settings, shown(), row.index), row.decimals, row.scale)) {
         edit->setModified(false);
-        emit committed(edit);
         return;
     }
+    const TClamped clamped = ClampValue(edit->text(), row.decimals, row.min, row.max, row.scale);
+    const int profile = shown();
+    ImageHistory().change(stepName(edit, perProfileField(row)), [&](TSettings& image) {
+        row.field(image, profile, row.index) = clamped.stored;
+    });
+    field.watch->show(clamped.shown);
+    emit committed(edit);
 }

@@ -45,6 +45,7 @@ TButtonsPage::TButtonsPage(TTunerForm* form) : TTunerPage(form) {
     for (int slot = 0; slot < KeyActionCount; ++slot)
         actions[std::size_t(slot)] = {kActionLists[std::size_t(slot)], &KeyActionAt, slot};
     m_binder->addCodeLists(actions);
+    PassWheelUnlessFocused(this);
 }
 
 // Two columns of three: the locks and the button swap, then the step and sleep switches.
@@ -73,6 +74,6 @@ QGroupBox* TButtonsPage::buildKeyActionsGroup() {
     return group;
 }
 
-void TButtonsPage::showSettings() {
-    m_binder->refresh();
+void TButtonsPage::showSettings(bool replaced) {
+    m_binder->refresh(replaced);
 }

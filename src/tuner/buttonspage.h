@@ -10,7 +10,7 @@ class TButtonsPage : public TTunerPage {
     Q_OBJECT
 public:
     explicit TButtonsPage(TTunerForm* form);
-    void showSettings() override;
+    void showSettings(bool replaced = true) override;
 
 private:
     QGroupBox* buildSettingsGroup();

@@ -69,6 +69,7 @@ TModPage::TModPage(TTunerForm* form) : TTunerPage(form) {
     for (int i = 0; i < int(indicators.size()); ++i)
         indicators[std::size_t(i)] = {kIndicatorNames[std::size_t(i)], &IndicatorAt, i};
     m_binder->addCodeLists(indicators);
+    PassWheelUnlessFocused(this);
 }
 
 QGroupBox* TModPage::buildSettingsGroup() {
@@ -127,8 +128,8 @@ void TModPage::buildIndicatorRow(QWidget* group, QGridLayout* grid, int row) {
     grid->setColumnStretch(4, 1);
 }
 
-void TModPage::showSettings() {
-    m_binder->refresh();
+void TModPage::showSettings(bool replaced) {
+    m_binder->refresh(replaced);
 }
 
 void TModPage::layoutForModel() {

@@ -15,7 +15,7 @@ class TModPage : public TTunerPage {
     Q_OBJECT
 public:
     explicit TModPage(TTunerForm* form);
-    void showSettings() override;
+    void showSettings(bool replaced = true) override;
     // Shows the first ModInfo.numIPar indicator lists of each row and hides the others; the
     // hidden positions keep their values in Settings.
     void layoutForModel() override;

@@ -2,6 +2,8 @@
 
 #include "settings/codetables.h"
 
+#include <QAbstractSlider>
+#include <QAbstractSpinBox>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -25,7 +27,36 @@ const TFlagBit* FlagBitOf(const char* control) {
     Q_ASSERT_X(bit != SettingsFlagBits.end(), "NewFlagList", control);
     return bit != SettingsFlagBits.end() ? bit : nullptr;
 }
+// Hands a wheel turn over an unfocused control on to its parents (Qt passes an ignored
+// wheel event up to the scroll area), so scrolling a page never changes a value by itself.
+class TWheelGuard : public QObject {
+public:
+    static TWheelGuard& instance() {
+        static TWheelGuard guard;
+        return guard;
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Wheel || static_cast<QWidget*>(watched)->hasFocus())
+            return false;
+        event->ignore();
+        return true;
+    }
+};
 } // namespace
+
+void PassWheelUnlessFocused(QWidget* root) {
+    const auto widgets = root->findChildren<QWidget*>();
+    for (QWidget* widget : widgets) {
+        if (!qobject_cast<QComboBox*>(widget) && !qobject_cast<QAbstractSlider*>(widget) &&
+            !qobject_cast<QAbstractSpinBox*>(widget))
+            continue;
+        if (widget->focusPolicy() & Qt::WheelFocus & ~Qt::StrongFocus)
+            widget->setFocusPolicy(Qt::StrongFocus);
+        widget->installEventFilter(&TWheelGuard::instance());
+    }
+}
 
 QComboBox* NewCodeList(const QString& objectName, std::span<const char* const> names,
                        QWidget* parent) {

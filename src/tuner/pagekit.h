@@ -47,6 +47,11 @@ int FieldRowHeight();
 // when the window is small or scaled up. Returns the widget to build into.
 QWidget* ScrolledContent(QWidget* page);
 
+// Lists, track bars and number controls below root change their value by the mouse wheel
+// only while they have the keyboard focus; otherwise the wheel scrolls the page they are on.
+// They no longer take the focus from the wheel either.
+void PassWheelUnlessFocused(QWidget* root);
+
 // A group box whose layout is a grid.
 QGroupBox* NewGridGroup(const QString& title, QGridLayout** grid, QWidget* parent = nullptr);
 

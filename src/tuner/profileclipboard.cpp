@@ -9,5 +9,6 @@ TProfileClipboardNotifier& TProfileClipboardNotifier::instance() {
 
 void TProfileClipboardNotifier::copy(const TProfile& profile) {
     ProfileClipboard = profile;
+    ProfileClipboardFilled = true;
     emit filled();
 }

@@ -5,14 +5,17 @@
 #include "monitor/monitordata.h"
 #include "settings/actions.h"
 #include "settings/codetables.h"
+#include "settings/history.h"
 #include "settings/models.h"
 #include "settings/numbers.h"
 #include "shell/application.h"
 #include "shell/dialogs.h"
 #include "tuner/binding.h"
+#include "tuner/changemarks.h"
 #include "tuner/pagekit.h"
 #include "tuner/profileclipboard.h"
 #include "tuner/tfrchart.h"
+#include "tuner/tuner.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -111,7 +114,7 @@ QString LinkSafeName(const QString& text) {
     QString name;
     for (QChar c : text)
         if (NameCharAllowed(c))
-            name += NameChar(c);
+            name += c;
     while (name.startsWith(QLatin1Char(' ')))
         name.remove(0, 1);
     while (name.endsWith(QLatin1Char(' ')))
@@ -138,7 +141,11 @@ TProfilesPage::TProfilesPage(TTunerForm* form) : TTunerPage(form) {
     connect(ActiveProfile, &QComboBox::currentIndexChanged, this,
             &TProfilesPage::ActiveProfileChange);
     connect(TabControl, &QTabBar::currentChanged, this, &TProfilesPage::TabControlChange);
-    connect(ProfileMode, &QComboBox::currentIndexChanged, this, &TProfilesPage::ProfileModeChange);
+    connect(ProfileMode, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0)
+            store(QStringLiteral("Mode"), [index](TProfile& p) { p.mode = index; });
+        ProfileModeChange();
+    });
     connect(ProfilePrehUnit, &QComboBox::currentIndexChanged, this,
             &TProfilesPage::ProfilePrehUnitChange);
     connect(ProfilePrehEn, &QCheckBox::toggled, this, &TProfilesPage::ProfilePrehEnClick);
@@ -147,7 +154,8 @@ TProfilesPage::TProfilesPage(TTunerForm* form) : TTunerPage(form) {
     connect(PasteProfile, &QPushButton::clicked, this, &TProfilesPage::PasteProfileClick);
     connect(&TProfileClipboardNotifier::instance(), &TProfileClipboardNotifier::filled,
             PasteProfile, [this] { PasteProfile->setEnabled(true); });
-    connect(TFREditor, &TTfrEditor::curveReplaced, this, &TProfilesPage::refreshProfile);
+    addMarks();
+    PassWheelUnlessFocused(this);
 }
 
 QWidget* TProfilesPage::createHeader() {
@@ -197,7 +205,17 @@ QWidget* TProfilesPage::createPanel() {
     column->addSpacing(6);
 
     TFREditor = new TTfrEditor(
-        form(), [this]() -> TTfrCurve& { return profile().TFR; }, panel);
+        form(), [this]() -> const TTfrCurve& { return profile().TFR; },
+        [this](const QString& what, const TTfrCurve& curve) {
+            const QString step =
+                what == QLatin1String("TFR Curve")
+                    ? QStringLiteral("TFR Curve (Profile %1)").arg(m_shown + 1)
+                    : QStringLiteral("%1 (TFR Curve, Profile %2)").arg(what).arg(m_shown + 1);
+            const int index = m_shown;
+            ImageHistory().change(
+                step, [&](TSettings& image) { image.profile[std::size_t(index)].TFR = curve; });
+        },
+        panel);
     CopyProfile =
         NewButton(QStringLiteral("CopyProfile"), QStringLiteral("Copy Profile"), 0, panel);
     PasteProfile =
@@ -281,21 +299,61 @@ void TProfilesPage::bindFields() {
         if (control == ProfileUseTFR)
             ProfileUseTFRClick();
     });
-    ProfileName->setValidator(
-        new TTypingValidator(ProfileName, kNameLength, NameCharAllowed, NameChar));
+    ProfileName->setValidator(new TTypingValidator(ProfileName, kNameLength, NameCharAllowed));
+    m_nameWatch = new TFieldWatch(ProfileName, [this] { ProfileNameExit(); });
+    m_nameWatch->setAddedCharacters(NameChar); // what is stored is shown as it is
     ProfilePrehValue->setValidator(new TTypingValidator(ProfilePrehValue, kPrehValueLength, {}));
-    // Upper-casing while typing resets the field's modified flag, so typing is noted on
-    // its own (comparing with the stored name would write this window's old name over a
-    // newer one from another window).
-    connect(ProfileName, &QLineEdit::textEdited, this, [this] { m_nameEdited = true; });
-    connect(ProfileName, &QLineEdit::editingFinished, this, [this] {
-        if (m_nameEdited)
-            ProfileNameExit();
+    m_prehWatch = new TFieldWatch(ProfilePrehValue, [this] { ProfilePrehValueExit(); });
+}
+
+// Marks beside the binder's rows: the controls with rules of their own.
+void TProfilesPage::addMarks() {
+    TChangeMarks* marks = m_binder->marks();
+    const auto shownProfile = [this](const TSettings& image) -> const TProfile& {
+        return image.profile[std::size_t(m_shown)];
+    };
+    marks->add(ActiveProfile, [this](const TSettings& image) {
+        return CodeText(ActiveProfile, image.curProfile);
     });
-    connect(ProfilePrehValue, &QLineEdit::editingFinished, this, [this] {
-        if (ProfilePrehValue->isModified())
-            ProfilePrehValueExit();
+    marks->add(ProfileName,
+               [shownProfile](const TSettings& image) { return shownProfile(image).name; });
+    marks->add(ProfileMode, [this, shownProfile](const TSettings& image) {
+        return CodeText(ProfileMode, shownProfile(image).mode);
     });
+    marks->add(ProfilePrehValue, [shownProfile](const TSettings& image) {
+        const TProfile& p = shownProfile(image);
+        return PrehText(p.prehValue, p.flags);
+    });
+    marks->add(ProfilePrehUnit, [this, shownProfile](const TSettings& image) {
+        return ProfilePrehUnit->itemText((shownProfile(image).flags & pfPrehPerc) ? 1 : 0);
+    });
+    marks->add(ProfilePrehEn, [shownProfile](const TSettings& image) {
+        const TProfile& p = shownProfile(image);
+        return (p.flags & PreheatBit(p.mode)) ? QStringLiteral("checked")
+                                              : QStringLiteral("not checked");
+    });
+    marks->add(
+        TFREditor->ChartTFR,
+        [shownProfile](const TSettings& image) {
+            QStringList values;
+            for (qint32 v : shownProfile(image).TFR)
+                values << FormatStored(v, 4, 10000);
+            return values.join(QStringLiteral(", "));
+        },
+        {}, TChangeMarks::chartMark(TFREditor->ChartTFR));
+}
+
+// A change of the shown profile as one step of the history, named after its control.
+void TProfilesPage::store(const QString& caption, const std::function<void(TProfile&)>& edit) {
+    const int index = m_shown;
+    ImageHistory().change(QStringLiteral("%1 (Profile %2)").arg(caption).arg(index + 1),
+                          [&](TSettings& image) { edit(image.profile[std::size_t(index)]); });
+}
+
+QString TProfilesPage::PrehText(qint32 value, qint32 flags) {
+    const TPrehRow& row = (flags & pfPrehPerc) ? kPrehPercent : kPrehWatts;
+    const QString number = FormatStored(value, row.decimals, row.scale);
+    return number + ((flags & pfPrehPerc) ? QStringLiteral(" %") : QStringLiteral(" W"));
 }
 
 void TProfilesPage::setKeyboardOrder() {
@@ -312,28 +370,29 @@ void TProfilesPage::setKeyboardOrder() {
     TFREditor->ChartTFR->setFocusPolicy(Qt::NoFocus); // a mouse tool; the CSV buttons edit too
 }
 
-void TProfilesPage::showSettings() {
+void TProfilesPage::showSettings(bool replaced) {
     Model->setText(ModInfo.name);
     Version->setText(Settings.Version);
     const int active = Settings.curProfile;
     const bool known = active >= 0 && active < ProfileCount;
-    {
-        const QSignalBlocker blocker(ActiveProfile);
-        ActiveProfile->setCurrentIndex(known ? active : -1);
+    CodeToList(known ? active : -1, ActiveProfile);
+    if (replaced) {
+        if (known) {
+            const QSignalBlocker blocker(TabControl);
+            TabControl->setCurrentIndex(active);
+        }
+        // An edit in progress belongs to the old image and is dropped.
+        m_shown = TabControl->currentIndex();
     }
-    if (known) {
-        const QSignalBlocker blocker(TabControl);
-        TabControl->setCurrentIndex(active);
-    }
-    // The image was replaced: an edit in progress belongs to the old one and is dropped.
-    m_shown = TabControl->currentIndex();
-    refreshProfile();
+    refreshProfile(replaced);
 }
 
 void TProfilesPage::ActiveProfileChange(int index) {
     if (index < 0)
         return;
-    Settings.curProfile = index;
+    commitPendingEdits();
+    ImageHistory().change(QStringLiteral("Active Profile"),
+                          [index](TSettings& image) { image.curProfile = index; });
     {
         const QSignalBlocker blocker(TabControl);
         TabControl->setCurrentIndex(index);
@@ -363,68 +422,72 @@ bool TProfilesPage::eventFilter(QObject* watched, QEvent* event) {
 void TProfilesPage::TabControlChange() {
     commitPendingEdits();
     m_shown = qBound(0, TabControl->currentIndex(), ProfileCount - 1);
-    refreshProfile();
+    m_unitSwitch.reset();
+    refreshProfile(true);
+    m_binder->marks()->update();
 }
 
+// Fields whose text differs from the shown profile's values commit into it.
 void TProfilesPage::commitPendingEdits() {
-    if (m_nameEdited)
-        ProfileNameExit();
-    const auto edits = findChildren<QLineEdit*>();
-    for (QLineEdit* edit : edits) {
-        if (edit == ProfileName || !edit->isModified())
-            continue;
-        if (edit == ProfilePrehValue)
-            ProfilePrehValueExit();
-        else
-            m_binder->commitField(edit);
-    }
+    ProfileNameExit();
+    ProfilePrehValueExit();
+    m_binder->commitFields();
 }
 
-void TProfilesPage::refreshProfile() {
+void TProfilesPage::refreshProfile(bool replaced) {
     const TProfile& p = profile();
-    ProfileName->setText(p.name);
-    ProfileName->setModified(false);
-    m_nameEdited = false;
+    if (replaced || !ProfileName->isModified())
+        m_nameWatch->show(p.name);
     CodeToList(p.mode, ProfileMode);
-    ProfileModeChange(); // enabled states and the preheat box
-    m_binder->refresh(); // the value fields and the four other check boxes
+    showModeRules();             // enabled states and the preheat box
+    m_binder->refresh(replaced); // the value fields and the four other check boxes
     ProfileUseTFRClick();
     FlagToList(pfPrehPerc, true, ProfilePrehUnit, m_shown);
-    showPrehValue();
-    PasteProfile->setEnabled(ProfileClipboard.flags >= 0);
+    if (replaced || !ProfilePrehValue->isModified())
+        showPrehValue();
+    PasteProfile->setEnabled(ProfileClipboardFilled);
     TFREditor->showCurve();
 }
 
 void TProfilesPage::showPrehValue() {
     const TProfile& p = profile();
     const TPrehRow& row = (p.flags & pfPrehPerc) ? kPrehPercent : kPrehWatts;
-    ProfilePrehValue->setText(FormatStored(p.prehValue, row.decimals, row.scale));
-    ProfilePrehValue->setModified(false);
+    m_prehWatch->show(FormatStored(p.prehValue, row.decimals, row.scale));
 }
 
+// The name as typed or set (its added letters already in upper case), without what the
+// link can't carry; a text that shows the stored name stores nothing.
 void TProfilesPage::ProfileNameExit() {
-    profile().name = LinkSafeName(ProfileName->text());
-    ProfileName->setText(profile().name);
-    ProfileName->setModified(false);
-    m_nameEdited = false;
+    const QString name = LinkSafeName(ProfileName->text());
+    if (name != profile().name)
+        store(QStringLiteral("Name"), [&](TProfile& p) { p.name = name; });
+    m_nameWatch->show(profile().name);
 }
 
 void TProfilesPage::ProfilePrehValueExit() {
-    TProfile& p = profile();
+    const TProfile& p = profile();
     const TPrehRow& row = (p.flags & pfPrehPerc) ? kPrehPercent : kPrehWatts;
-    p.prehValue = ClampEdit(ProfilePrehValue, row.decimals, row.min, row.max, row.scale);
-    ProfilePrehValue->setModified(false);
+    const QString text = ProfilePrehValue->text();
+    if (text == FormatStored(p.prehValue, row.decimals, row.scale)) {
+        ProfilePrehValue->setModified(false);
+        return;
+    }
+    const TClamped clamped = ClampValue(text, row.decimals, row.min, row.max, row.scale);
+    store(QStringLiteral("Preheat Value"), [&](TProfile& q) { q.prehValue = clamped.stored; });
+    m_prehWatch->show(clamped.shown);
+}
+
+void TProfilesPage::ProfileModeChange() {
+    showModeRules();
 }
 
 // A mode without an item (from a file or the device) is kept: the list shows no selection,
 // every value field stays enabled so that nothing is hidden, and the preheat box, which then
 // maps no bit, is unchecked and disabled.
-void TProfilesPage::ProfileModeChange() {
-    TProfile& p = profile();
+void TProfilesPage::showModeRules() {
+    const TProfile& p = profile();
     const int mode = ProfileMode->currentIndex();
     const bool known = mode >= 0;
-    if (known)
-        p.mode = mode;
     const bool vv = !known || mode == pmVV;
     const bool vw = !known || mode == pmVW;
     const bool tc = !known || mode == pmTC;
@@ -437,9 +500,11 @@ void TProfilesPage::ProfileModeChange() {
          {static_cast<QWidget*>(ProfileLockTemp), static_cast<QWidget*>(ProfileUseTFR),
           static_cast<QWidget*>(ProfileTCR), static_cast<QWidget*>(TFREditor->ChartTFR)})
         control->setEnabled(tc);
-    // Each mode keeps its own preheat bit; a change of the box runs its handler, which
-    // stores the same bit again and comes back here once without changing anything.
-    ProfilePrehEn->setChecked((p.flags & PreheatBit(mode)) != 0);
+    // Each mode keeps its own preheat bit; showing it stores nothing.
+    {
+        const QSignalBlocker blocker(ProfilePrehEn);
+        ProfilePrehEn->setChecked((p.flags & PreheatBit(mode)) != 0);
+    }
     setPreheatFieldsEnabled(ProfilePrehEn->isChecked());
 }
 
@@ -451,37 +516,61 @@ void TProfilesPage::setPreheatFieldsEnabled(bool enabled) {
 }
 
 void TProfilesPage::ProfilePrehEnClick() {
-    TProfile& p = profile();
     const qint32 bit = PreheatBit(ProfileMode->currentIndex());
+    const bool checked = ProfilePrehEn->isChecked();
     if (bit)
-        p.flags = ProfilePrehEn->isChecked() ? (p.flags | bit) : (p.flags & ~bit);
-    ProfileModeChange();
+        store(QStringLiteral("Preheat Enabled"),
+              [&](TProfile& p) { p.flags = checked ? (p.flags | bit) : (p.flags & ~bit); });
+    showModeRules();
 }
 
 void TProfilesPage::ProfileUseTFRClick() {
     TFREditor->ChartTFR->setEnabled(ProfileUseTFR->isChecked());
 }
 
-// The value is converted into the new unit against the mode's power. Without a power to
-// convert against (0 or less, only from a file or the device) the unit stays as it was.
+// The value is converted into the new unit against the mode's power, clamped to the new
+// unit's range, and unit and value are one step. Without a power to convert against (0 or
+// less, only from a file or the device) the unit stays as it was. Switching back without an
+// edit in between gives the value back exactly; a conversion that rounds says so.
 void TProfilesPage::ProfilePrehUnitChange(int index) {
-    TProfile& p = profile();
+    commitPendingEdits();
+    const TProfile& p = profile();
     const qint32 power = ProfileMode->currentIndex() == pmVW ? p.powerVW : p.powerTC;
     if (power <= 0 || index < 0) {
         FlagToList(pfPrehPerc, true, ProfilePrehUnit, m_shown);
         return;
     }
     const bool percent = index == 1;
-    p.flags = percent ? (p.flags | pfPrehPerc) : (p.flags & ~pfPrehPerc);
-    const double value = double(p.prehValue);
-    if (percent) {
-        const qint64 converted = RoundHalfEven(value / power * 100);
-        ProfilePrehValue->setText(FormatStored(converted, 0, 1));
-    } else {
-        const qint64 converted = RoundHalfEven(value * power / 100);
-        ProfilePrehValue->setText(FormatStored(converted, 1, 10));
-    }
-    ProfilePrehValueExit();
+    if (bool(p.flags & pfPrehPerc) == percent)
+        return;
+    const qint32 from = p.prehValue;
+    const qint32 flags = percent ? (p.flags | pfPrehPerc) : (p.flags & ~pfPrehPerc);
+    qint32 value = ConvertPreheat(from, percent, power);
+    const bool back = m_unitSwitch && m_unitSwitch->profile == m_shown &&
+                      m_unitSwitch->converted == from && m_unitSwitch->percent != percent &&
+                      m_unitSwitch->power == power;
+    if (back)
+        value = m_unitSwitch->original;
+    else if (ConvertPreheat(value, !percent, power) != from)
+        form()->showNote(QStringLiteral("%1 is %2 (%3)")
+                             .arg(PrehText(from, p.flags), PrehText(value, flags),
+                                  PrehText(ConvertPreheat(value, !percent, power), p.flags)));
+    m_unitSwitch =
+        back ? std::nullopt : std::optional<TUnitSwitch>({m_shown, percent, power, from, value});
+    store(QStringLiteral("Preheat Unit"), [&](TProfile& q) {
+        q.flags = flags;
+        q.prehValue = value;
+    });
+    showPrehValue();
+}
+
+// The preheat value in the other unit: percent of the power, or 0.1 W, clamped to the
+// unit's range; rounded to the nearest, ties to even.
+qint32 TProfilesPage::ConvertPreheat(qint32 value, bool toPercent, qint32 power) {
+    const TPrehRow& row = toPercent ? kPrehPercent : kPrehWatts;
+    const double converted = toPercent ? double(value) / power * 100 : double(value) * power / 100;
+    const double lowest = row.min * row.scale, highest = row.max * row.scale;
+    return qint32(RoundHalfEven(qBound(lowest, converted, highest)));
 }
 
 // On success the measured coil becomes the shown profile's base; a failed measurement
@@ -495,17 +584,13 @@ void TProfilesPage::ProbeResistanceClick() {
         ProbeResistance->repaint();
         const auto enable = qScopeGuard([this] { ProbeResistance->setEnabled(true); });
         const bool ok = MeasureCoil();
-        if (ok) {
-            TProfile& p = Settings.profile[std::size_t(index)];
-            p.lockRes = MonitorData.coldRes;
-            p.lockTemp = MonitorData.coldTemp;
-            if (index == m_shown) {
-                ProfileLockRes->setText(FormatStored(p.lockRes, 3, 1000));
-                ProfileLockTemp->setText(FormatStored(p.lockTemp, 0, 1));
-                ProfileLockRes->setModified(false);
-                ProfileLockTemp->setModified(false);
-            }
-        }
+        if (ok)
+            ImageHistory().change(QStringLiteral("Read Resistance (Profile %1)").arg(index + 1),
+                                  [index](TSettings& image) {
+                                      TProfile& p = image.profile[std::size_t(index)];
+                                      p.lockRes = MonitorData.coldRes;
+                                      p.lockTemp = MonitorData.coldTemp;
+                                  });
         Dialogs::information(this, ok ? QStringLiteral("Done") : QStringLiteral("Error"));
     });
 }
@@ -515,8 +600,8 @@ void TProfilesPage::CopyProfileClick() {
 }
 
 void TProfilesPage::PasteProfileClick() {
-    if (ProfileClipboard.flags < 0)
+    if (!ProfileClipboardFilled)
         return;
-    profile() = ProfileClipboard;
-    refreshProfile();
+    commitPendingEdits();
+    store(QStringLiteral("Paste Profile"), [](TProfile& p) { p = ProfileClipboard; });
 }

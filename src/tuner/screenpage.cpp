@@ -1,10 +1,12 @@
 #include "tuner/screenpage.h"
 
 #include "settings/codetables.h"
+#include "settings/history.h"
 #include "settings/ledcolour.h"
 #include "settings/models.h"
 #include "shell/dialogs.h"
 #include "tuner/binding.h"
+#include "tuner/changemarks.h"
 #include "tuner/pagekit.h"
 #include "tuner/screenshotgroup.h"
 
@@ -55,6 +57,16 @@ const QStringList kColourItems = {QStringLiteral("Solid Color"), QStringLiteral(
 
 } // namespace
 
+QString LedColourText(qint32 word) {
+    if (IsLedEffect(word)) {
+        const qint32 effect = LedEffectNumber(word);
+        return effect >= 0 && effect + 1 < kColourItems.size()
+                   ? kColourItems.at(effect + 1)
+                   : QStringLiteral("Effect %1").arg(effect);
+    }
+    return QStringLiteral("Solid Color ") + ColourWordToRgb(word).name().toUpper();
+}
+
 void ShowLedColour(qint32 word, QComboBox* list, TSwatch* swatch) {
     if (IsLedEffect(word)) {
         CodeToList(LedEffectNumber(word) + 1, list);
@@ -78,6 +90,19 @@ TScreenPage::TScreenPage(TTunerForm* form) : TTunerPage(form) {
     m_binder = new TBinder(this);
     m_binder->addFields(kFields);
     m_binder->addFlagLists(kFlags);
+    addMarks();
+    PassWheelUnlessFocused(this);
+}
+
+void TScreenPage::addMarks() {
+    for (int row = 0; row < BrTimeRows; ++row) {
+        m_binder->marks()->add(m_trackBars[std::size_t(row)], [row](const TSettings& image) {
+            return QStringLiteral("%1%").arg(image.brTime[std::size_t(row)][btBrightness]);
+        });
+        m_binder->marks()->add(m_colourLists[std::size_t(row)], [row](const TSettings& image) {
+            return LedColourText(image.brTime[std::size_t(row)][btColor]);
+        });
+    }
 }
 
 void TScreenPage::buildSettingsGroups(QVBoxLayout* layout) {
@@ -147,6 +172,7 @@ QGroupBox* TScreenPage::buildBrightnessGroup() {
         m_shapes[std::size_t(row)] = shape;
         m_percs[std::size_t(row)] = perc;
         connect(bar, &QSlider::valueChanged, this, [this, row] { TrackBarChange(row); });
+        connect(bar, &QSlider::sliderPressed, this, [this] { ++m_drags; });
     }
     return group;
 }
@@ -196,8 +222,15 @@ void TScreenPage::showBrightness(int row) {
     m_percs[std::size_t(row)]->setText(QStringLiteral("%1%").arg(stored));
 }
 
+// Every position is stored at once; the positions of one drag are one step.
 void TScreenPage::TrackBarChange(int row) {
-    Settings.brTime[std::size_t(row)][btBrightness] = m_trackBars[std::size_t(row)]->value();
+    QSlider* bar = m_trackBars[std::size_t(row)];
+    const int value = bar->value();
+    const QString drag =
+        bar->isSliderDown() ? QStringLiteral("TrackBar%1#%2").arg(row + 1).arg(m_drags) : QString();
+    ImageHistory().change(
+        QStringLiteral("Brightness: %1").arg(StateName(row)),
+        [&](TSettings& image) { image.brTime[std::size_t(row)][btBrightness] = value; }, drag);
     showBrightness(row);
 }
 
@@ -205,10 +238,10 @@ void TScreenPage::ComboBoxC1Change(int row) {
     const int item = m_colourLists[std::size_t(row)]->currentIndex();
     if (item < 0)
         return; // no selection: the stored word stays
-    TSwatch* swatch = m_colourShapes[std::size_t(row)];
-    Settings.brTime[std::size_t(row)][btColor] = item == 0 ? 0 : LedEffectBit + item - 1;
-    swatch->setColour(Qt::black);
-    swatch->setVisible(item == 0);
+    const qint32 word = item == 0 ? 0 : LedEffectBit + item - 1;
+    storeColour(row, word);
+    ShowLedColour(Settings.brTime[std::size_t(row)][btColor], m_colourLists[std::size_t(row)],
+                  m_colourShapes[std::size_t(row)]);
 }
 
 void TScreenPage::ShapeC1MouseDown(int row) {
@@ -216,17 +249,23 @@ void TScreenPage::ShapeC1MouseDown(int row) {
     const auto chosen = Dialogs::color(this, swatch->colour());
     if (!chosen)
         return;
-    const qint32 word = RgbToColourWord(*chosen);
-    swatch->setColour(ColourWordToRgb(word));
-    Settings.brTime[std::size_t(row)][btColor] = word;
+    storeColour(row, RgbToColourWord(*chosen));
+    swatch->setColour(ColourWordToRgb(Settings.brTime[std::size_t(row)][btColor]));
 }
 
-void TScreenPage::showSettings() {
-    m_binder->refresh();
+void TScreenPage::storeColour(int row, qint32 word) {
+    ImageHistory().change(
+        QStringLiteral("LED Color: %1").arg(StateName(row)),
+        [&](TSettings& image) { image.brTime[std::size_t(row)][btColor] = word; });
+}
+
+void TScreenPage::showSettings(bool replaced) {
+    m_binder->refresh(replaced);
     for (int row = 0; row < BrTimeRows; ++row) {
         QSlider* bar = m_trackBars[std::size_t(row)];
         const QSignalBlocker blocker(bar); // showing a value never stores it
-        bar->setValue(Settings.brTime[std::size_t(row)][btBrightness]);
+        if (bar->value() != Settings.brTime[std::size_t(row)][btBrightness])
+            bar->setValue(Settings.brTime[std::size_t(row)][btBrightness]);
         showBrightness(row);
     }
     for (int row = 0; row < BrTimeRows; ++row)

@@ -20,12 +20,14 @@ class TSwatch;
 // (effect number + 1; no selection for an effect the list lacks) and hides the swatch, painted
 // black; a solid colour selects "Solid Color" and shows the colour on the swatch.
 void ShowLedColour(qint32 word, QComboBox* list, TSwatch* swatch);
+// An LED colour word as its list names it: "Rainbow", "Solid Color #FF8000".
+QString LedColourText(qint32 word);
 
 class TScreenPage : public TTunerPage {
     Q_OBJECT
 public:
     explicit TScreenPage(TTunerForm* form);
-    void showSettings() override;
+    void showSettings(bool replaced = true) override;
     // The screenshot area, and the "RGB LED:" list and " LED Color " group for the model.
     void layoutForModel() override;
 
@@ -46,6 +48,8 @@ private:
     void ComboBoxC1Change(int row); // the colour lists: solid colour or effect
     void ShapeC1MouseDown(int row); // the colour swatches: the colour dialog
     void showBrightness(int row);   // swatch and percentage of the stored brightness
+    void storeColour(int row, qint32 word);
+    void addMarks();
 
     TBinder* m_binder = nullptr;
     std::array<QSlider*, BrTimeRows> m_trackBars{};
@@ -56,4 +60,5 @@ private:
     QLabel* m_rgbCaption = nullptr;
     QComboBox* m_rgbList = nullptr;
     QGroupBox* m_ledGroup = nullptr;
+    int m_drags = 0; // track bar drags so far: the positions of one are one step
 };

@@ -87,6 +87,9 @@ TTfrChartView::TTfrChartView(QWidget* parent) : QChartView(parent) {
 }
 
 void TTfrChartView::setCurve(const TTfrCurve& curve) {
+    if (m_shown == curve)
+        return;
+    m_shown = curve;
     Tag = -1; // a drag under way belonged to the curve being replaced
     const auto values = TfrChartValues(curve);
     QList<QPointF> points;
@@ -161,8 +164,9 @@ void TTfrChartView::paintSeries() {
     m_series->setPointLabelsColor(isEnabled() ? QColor(Qt::black) : QColor(Qt::gray));
 }
 
-TTfrEditor::TTfrEditor(TTunerForm* form, std::function<TTfrCurve&()> curve, QWidget* parent)
-    : QWidget(parent), m_form(form), m_curve(std::move(curve)) {
+TTfrEditor::TTfrEditor(TTunerForm* form, std::function<const TTfrCurve&()> curve, TStore store,
+                       QWidget* parent)
+    : QWidget(parent), m_form(form), m_curve(std::move(curve)), m_store(std::move(store)) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     ChartTFR = new TTfrChartView(this);
@@ -192,7 +196,7 @@ void TTfrEditor::showCurve() {
 }
 
 void TTfrEditor::ChartTFRMouseUp(const TTfrCurve& curve) {
-    m_curve() = curve;
+    m_store(QStringLiteral("TFR Curve"), curve);
 }
 
 // The whole file is checked before anything is stored: a bad file changes nothing.
@@ -206,8 +210,7 @@ void TTfrEditor::BitBtn4Click() {
             Dialogs::error(this, QStringLiteral("Invalid CSV file!"));
             return;
         }
-        m_curve() = *curve;
-        emit curveReplaced();
+        m_store(QStringLiteral("Load .CSV"), *curve);
     });
 }
 
@@ -216,6 +219,7 @@ void TTfrEditor::BitBtn5Click() {
 }
 
 void TTfrEditor::BitBtn6Click() {
-    m_curve().fill(10000);
-    emit curveReplaced();
+    TTfrCurve flat;
+    flat.fill(10000);
+    m_store(QStringLiteral("Defaults"), flat);
 }

@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 class QHBoxLayout;
 class QLineSeries;
@@ -32,7 +33,9 @@ class TTfrChartView : public QChartView {
 public:
     explicit TTfrChartView(QWidget* parent = nullptr);
 
-    void setCurve(const TTfrCurve& curve); // rebuilds the seven points; ends a drag
+    // Rebuilds the seven points and ends a drag, unless the chart shows that curve already
+    // (then a drag under way goes on).
+    void setCurve(const TTfrCurve& curve);
     QLineSeries* series() const { return m_series; }
     // Where point `index` (0..6) is drawn, in this view's coordinates.
     QPoint pointPosition(int index) const;
@@ -54,14 +57,17 @@ private:
     void paintSeries();
 
     QLineSeries* m_series = nullptr;
+    std::optional<TTfrCurve> m_shown; // the curve last set
 };
 
 // The chart with "Load .CSV", "Save .CSV" and "Defaults" below it. curve gives the curve of
-// the profile shown at the time of the call.
+// the profile shown at the time of the call; store keeps a new curve, as the step `what`.
 class TTfrEditor : public QWidget {
     Q_OBJECT
 public:
-    TTfrEditor(TTunerForm* form, std::function<TTfrCurve&()> curve, QWidget* parent = nullptr);
+    using TStore = std::function<void(const QString& what, const TTfrCurve& curve)>;
+    TTfrEditor(TTunerForm* form, std::function<const TTfrCurve&()> curve, TStore store,
+               QWidget* parent = nullptr);
 
     void showCurve();                                    // redraws the chart from the shown profile
     QHBoxLayout* buttonRow() const { return m_buttons; } // the row of the three buttons
@@ -70,9 +76,6 @@ public:
     QPushButton* BitBtn4 = nullptr; // "Load .CSV"
     QPushButton* BitBtn5 = nullptr; // "Save .CSV"
     QPushButton* BitBtn6 = nullptr; // "Defaults"
-
-signals:
-    void curveReplaced(); // loaded or reset: the profile page refreshes
 
 public slots:
     void BitBtn4Click();
@@ -83,6 +86,7 @@ private:
     void ChartTFRMouseUp(const TTfrCurve& curve);
 
     TTunerForm* m_form;
-    std::function<TTfrCurve&()> m_curve;
+    std::function<const TTfrCurve&()> m_curve;
+    TStore m_store;
     QHBoxLayout* m_buttons = nullptr;
 };

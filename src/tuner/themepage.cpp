@@ -5,6 +5,7 @@
 #include "link/ComPort.h"
 #include "link/transport.h"
 #include "settings/codetables.h"
+#include "settings/history.h"
 #include "settings/models.h"
 #include "settings/settings.h"
 #include "shell/application.h"
@@ -81,6 +82,7 @@ TThemePage::TThemePage(TTunerForm* form) : TTunerPage(form) {
 
     m_binder = new TBinder(this);
     m_binder->addCodeLists(kLogoScreens);
+    PassWheelUnlessFocused(this);
     connect(DownloadLogo, &QPushButton::clicked, this, &TThemePage::DownloadLogoClick);
     connect(UploadLogo, &QPushButton::clicked, this, &TThemePage::UploadLogoClick);
 }
@@ -129,8 +131,9 @@ QWidget* TThemePage::createRow(int slot, QWidget* parent) {
     return r.row;
 }
 
-void TThemePage::showSettings() {
-    ShowLogos();
+void TThemePage::showSettings(bool replaced) {
+    m_binder->refresh(replaced);
+    drawLogos();
 }
 
 void TThemePage::layoutForModel() {
@@ -156,8 +159,11 @@ void TThemePage::ShowLogos() {
 
 void TThemePage::drawLogos() {
     const int rows = DisplayRows(NoRows), shown = ShownSlots();
-    for (int slot = 0; slot < shown; ++slot)
-        Rows[size_t(slot)].logo->setPicture(LogoToPicture(slot, rows));
+    for (int slot = 0; slot < shown; ++slot) {
+        const QImage picture = LogoToPicture(slot, rows);
+        if (Rows[size_t(slot)].logo->picture() != picture)
+            Rows[size_t(slot)].logo->setPicture(picture);
+    }
     m_drawnRows = rows;
     m_drawnSlots = shown;
 }
@@ -167,8 +173,11 @@ void TThemePage::DownloadLogoClick() {
         if (!CheckConnected(this))
             return;
         QString refusal;
-        if (ReadLogos(&refusal))
-            ShowLogos();
+        bool read = false;
+        ImageHistory().changeLogos(QStringLiteral("Download Logo"),
+                                   [&] { read = ReadLogos(&refusal); });
+        if (read)
+            ImageHistory().markLogoScreensOnDevice();
         else if (!refusal.isEmpty())
             Dialogs::error(this, refusal);
         // a lost link says nothing: the pictures and the stores stay as they were
@@ -180,9 +189,10 @@ void TThemePage::UploadLogoClick() {
         if (!CheckConnected(this))
             return;
         QString refusal;
-        if (WriteLogos(&refusal))
+        if (WriteLogos(&refusal)) {
+            ImageHistory().markLogoScreensOnDevice();
             Dialogs::information(this, QStringLiteral("Done"));
-        else if (!refusal.isEmpty())
+        } else if (!refusal.isEmpty())
             Dialogs::error(this, refusal);
         else
             Dialogs::information(this, QStringLiteral("Error"));
@@ -198,11 +208,15 @@ QString TThemePage::logoFolder() {
         return folder;
     const TMod known = ModInfo;
     const qint32 knownId = Settings.ID;
-    if (!ReadModel()) {
+    const bool read = ReadModel();
+    const qint32 readId = Settings.ID;
+    Settings.ID = knownId; // the device's ID reaches the image as a device value
+    if (!read) {
         ModInfo = known;
-        Settings.ID = knownId;
         return folder;
     }
+    ImageHistory().takeDeviceValues(
+        {{[](TSettings& image, int) -> qint32& { return image.ID; }, 0, readId}});
     if (ModInfo.ID != known.ID)
         form()->SizeBarChange(); // another model answered: lay the pages out for it
     if (ModInfo.ID > 0)
@@ -216,9 +230,12 @@ void TThemePage::LoadLogo1Click(int slot) {
         if (file.isEmpty())
             return;
         QString error;
-        switch (LoadLogoFile(file, slot, DisplayRows(NoRows), error)) {
+        TFileResult result = TFileResult::Skipped;
+        ImageHistory().changeLogos(QStringLiteral("Load Logo %1").arg(slot + 1), [&] {
+            result = LoadLogoFile(file, slot, DisplayRows(NoRows), error);
+        });
+        switch (result) {
         case TFileResult::Done:
-            ShowLogos();
             break;
         case TFileResult::Skipped: // not a picture type: nothing to do
             break;
@@ -242,7 +259,7 @@ void TThemePage::SaveLogo1Click(int slot) {
 
 void TThemePage::ClearLogo1Click(int slot) {
     Guarded(this, [this, slot] {
-        ClearLogo(slot, DisplayRows(NoRows));
-        ShowLogos();
+        ImageHistory().changeLogos(QStringLiteral("Clear Logo %1").arg(slot + 1),
+                                   [slot] { ClearLogo(slot, DisplayRows(NoRows)); });
     });
 }

@@ -19,7 +19,7 @@ class TThemePage : public TTunerPage {
     Q_OBJECT
 public:
     explicit TThemePage(TTunerForm* form);
-    void showSettings() override;
+    void showSettings(bool replaced = true) override;
     // Shows the rows of the model's slots, each picture at twice the display's size.
     void layoutForModel() override;
 

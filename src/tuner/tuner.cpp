@@ -1,10 +1,9 @@
 #include "tuner/tuner.h"
 
 #include "settings/actions.h"
+#include "settings/history.h"
 #include "settings/models.h"
 #include "settings/safefile.h"
-#include "settings/settingsfile.h"
-#include "settings/transfer.h"
 #include "shell/application.h"
 #include "shell/dialogs.h"
 #include "shell/mother.h"
@@ -13,7 +12,9 @@
 #include "tuner/batterypage.h"
 #include "tuner/binding.h"
 #include "tuner/buttonspage.h"
+#include "tuner/changemarks.h"
 #include "tuner/comparedialog.h"
+#include "tuner/imagecommands.h"
 #include "tuner/modpage.h"
 #include "tuner/pagekit.h"
 #include "tuner/profilespage.h"
@@ -21,10 +22,12 @@
 #include "tuner/themepage.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -34,6 +37,20 @@ const QString kCsvChoice = QStringLiteral("CSV File (*.csv)");
 constexpr qint64 kCsvSizeLimit = 1 << 20; // a curve file is a few hundred bytes
 
 constexpr int kCommandWidth = 160; // the command buttons' least width
+
+QList<TTunerForm*>& OpenForms() {
+    static QList<TTunerForm*> forms;
+    return forms;
+}
+
+// A tab's mark: the dot, a tool tip with the count, and its name for assistive technology.
+void MarkTab(QTabBar* bar, int index, const QString& caption, int count) {
+    bar->setTabIcon(index, count > 0 ? ChangeMarkIcon() : QIcon());
+    bar->setTabToolTip(index, count > 0 ? ChangeCountText(count) : QString());
+    bar->setAccessibleTabName(
+        index, count > 0 ? QStringLiteral("%1, changed (%2)").arg(caption, ChangeCountText(count))
+                         : caption);
+}
 
 } // namespace
 
@@ -47,14 +64,43 @@ void ReportFailure(QWidget* parent) {
 
 TTunerForm::TTunerForm(QWidget* parent) : QWidget(parent) {
     SetFormTitle(this, QStringLiteral("Tuner"));
+    OpenForms().append(this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     createTopStrip();
     createStartPanel();
     createPages();
+    createActions();
     layout->addWidget(TopStrip);
     layout->addWidget(StartPanel, 1);
     layout->addWidget(PageControl, 1);
+    connect(&ImageHistory(), &TImageHistory::imageChanged, this, &TTunerForm::imageChanged);
+    connect(&ImageHistory(), &TImageHistory::baselineChanged, this, [this] {
+        if (m_shown)
+            showMarks();
+    });
+}
+
+TTunerForm::~TTunerForm() {
+    OpenForms().removeAll(this);
+}
+
+QList<TTunerForm*> TTunerForm::forms() {
+    return OpenForms();
+}
+
+// Undo and redo in the window's context menu. Inside the main window its Edit menu holds the
+// keys (a second owner of the same keys would make them ambiguous); on its own the window
+// takes them.
+void TTunerForm::createActions() {
+    const bool keys = MotherForm == nullptr;
+    UndoAction = NewUndoAction(this, keys);
+    RedoAction = NewRedoAction(this, keys);
+    for (QAction* action : {UndoAction, RedoAction}) {
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        addAction(action);
+    }
+    setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 void TTunerForm::createTopStrip() {
@@ -137,11 +183,75 @@ void TTunerForm::ShowSettings() {
     TabTheme->showSettings();
     SizeBarChange();
     showPages();
+    showMarks();
+}
+
+// Every window shows the one image: a new one as new, anything else without moving what
+// the user looks at.
+void TTunerForm::imageChanged(bool replaced) {
+    if (!m_shown)
+        return;
+    if (replaced) {
+        ShowSettings();
+        return;
+    }
+    for (TTunerPage* page : pages())
+        page->showSettings(false);
+    if (ModInfo.ID != m_laidOutFor)
+        SizeBarChange(); // a poll met another model
+    showMarks();
+}
+
+void TTunerForm::showMarks() {
+    const TImageHistory& history = ImageHistory();
+    const QList<TShownDiff> changes = history.changes();
+    QString title = QStringLiteral("Tuner - %1").arg(history.origin().name());
+    if (!changes.isEmpty())
+        title += QStringLiteral(" - ") + ChangeCountText(int(changes.size()));
+    SetFormTitle(this, title);
+
+    std::array<int, SettingsPageCount> perPage{};
+    std::array<int, ProfileCount> perProfile{};
+    for (const TShownDiff& change : changes) {
+        ++perPage[std::size_t(change.page)];
+        for (int p = 0; p < ProfileCount; ++p)
+            if (change.item.startsWith(QStringLiteral("Profile %1:").arg(p + 1)))
+                ++perProfile[std::size_t(p)];
+    }
+    for (int i = 0; i < SettingsPageCount; ++i)
+        MarkTab(PageControl->tabBar(), i, PageName(TSettingsPage(i)), perPage[std::size_t(i)]);
+    for (int p = 0; p < ProfileCount; ++p)
+        MarkTab(TabProfiles->TabControl, p, QStringLiteral("Profile %1").arg(p + 1),
+                perProfile[std::size_t(p)]);
+    const auto marks = findChildren<TChangeMarks*>();
+    for (TChangeMarks* page : marks)
+        page->update();
+}
+
+void TTunerForm::showNote(const QString& text) {
+    ShowNote(text);
+}
+
+// Closing the last Tuner window with changes asks first; "Discard" puts the image back to
+// its baseline (a step that Edit > Undo takes back).
+void TTunerForm::closeEvent(QCloseEvent* event) {
+    const bool last = OpenForms().size() == 1 && OpenForms().first() == this;
+    if (last && CloseQuestions == TCloseQuestions::Ask && ImageHistory().hasChanges()) {
+        if (!AskBeforeLosingChanges(this, QStringLiteral("Closing the Tuner"))) {
+            event->ignore();
+            return;
+        }
+        if (ImageHistory().hasChanges())
+            DiscardChanges(); // neither saved nor uploaded: the user chose to discard
+    }
+    QWidget::closeEvent(event);
+    OpenForms().removeAll(this); // closed: no longer counted, though deleted only later
 }
 
 // Every page lays out what depends on the model (the logo slots, the screenshot area, the
 // indicator lists, the LED colour controls), whichever page a control lives on.
 void TTunerForm::SizeBarChange() {
+    m_laidOutFor = ModInfo.ID;
     for (TTunerPage* page : pages())
         page->layoutForModel();
 }
@@ -162,24 +272,13 @@ void TTunerForm::showPages() {
 
 void TTunerForm::DownloadSettingsClick() {
     Guarded(this, [this] {
-        if (!CheckConnected(this))
-            return;
-        if (ReadDeviceSettings())
+        if (DownloadImage(this) && !m_shown)
             ShowSettings();
-        else
-            ReportFailure(this);
     });
 }
 
 void TTunerForm::UploadSettingsClick() {
-    Guarded(this, [this] {
-        if (!CheckConnected(this))
-            return;
-        if (WriteDeviceSettings())
-            Dialogs::information(this, QStringLiteral("Done"));
-        else
-            ReportFailure(this);
-    });
+    Guarded(this, [this] { UploadImage(this); });
 }
 
 void TTunerForm::CompareWithDeviceClick() {
@@ -212,23 +311,15 @@ void TTunerForm::RstSettingsClick() {
 
 void TTunerForm::NewSettingsClick() {
     Guarded(this, [this] {
-        Dialogs::warnings(this, LoadSettingsFile(DefaultSettingsFile()));
-        ShowSettings();
+        if (NewImage(this) && !m_shown)
+            ShowSettings();
     });
 }
 
 void TTunerForm::LoadSettingsClick() {
     Guarded(this, [this] {
-        const QString file =
-            MotherForm
-                ? MotherForm->OpenSettingsDialog()
-                : Dialogs::openFileName(this, QStringLiteral("Load Settings"), SettingsFolder(),
-                                        QStringLiteral("All (*);;XML File (*.xml)"),
-                                        QStringLiteral("XML File (*.xml)"));
-        if (file.isEmpty() || !QFileInfo::exists(file))
-            return;
-        Dialogs::warnings(this, LoadSettingsFile(file));
-        ShowSettings();
+        if (LoadImage(this) && !m_shown)
+            ShowSettings();
     });
 }
 

@@ -81,6 +81,11 @@ TChartV2P::TChartV2P(QWidget* parent) : QChartView(parent) {
 }
 
 void TChartV2P::showCurve(const TV2PTable& table) {
+    TCurve curve{};
+    std::copy_n(table.begin(), V2PCurveRows, curve.begin());
+    if (m_shown == curve)
+        return; // shown already: a drag under way goes on
+    m_shown = curve;
     m_tag = -1; // a drag under way belonged to the curve being replaced
     QList<QPointF> points;
     for (int row = 0; row < V2PCurveRows; ++row)
@@ -91,6 +96,7 @@ void TChartV2P::showCurve(const TV2PTable& table) {
 }
 
 void TChartV2P::clearCurve() {
+    m_shown.reset();
     m_tag = -1;
     m_line->clear();
     m_marks->clear();

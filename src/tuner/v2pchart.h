@@ -11,6 +11,8 @@
 #include <QChartView>
 #include <QList>
 
+#include <optional>
+
 class QGraphicsSimpleTextItem;
 class QLineSeries;
 class QScatterSeries;
@@ -20,7 +22,8 @@ class TChartV2P : public QChartView {
 public:
     explicit TChartV2P(QWidget* parent = nullptr);
 
-    // Rows 0..10 of a battery table (stored units) as the curve. Both end a drag.
+    // Rows 0..10 of a battery table (stored units) as the curve. Both end a drag, unless the
+    // chart shows that curve already.
     void showCurve(const TV2PTable& table);
     void clearCurve();
 
@@ -29,7 +32,8 @@ public:
     QPoint pointPosition(int index) const; // where the point is drawn, viewport coordinates
     // The curve in stored units (0.01 % and 0.01 V), each value to the nearest integer with
     // ties to even; rows past pointCount() are 0.
-    std::array<std::array<qint32, 2>, V2PCurveRows> storedCurve() const;
+    using TCurve = std::array<std::array<qint32, 2>, V2PCurveRows>;
+    TCurve storedCurve() const;
 
     // The drag state: -1 when no point is being dragged, otherwise the dragged point's index.
     int Tag() const { return m_tag; }
@@ -54,4 +58,5 @@ private:
     QScatterSeries* m_marks;
     QList<QGraphicsSimpleTextItem*> m_labels;
     int m_tag = -1;
+    std::optional<TCurve> m_shown; // the curve last shown
 };

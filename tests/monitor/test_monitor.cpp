@@ -5,6 +5,7 @@
 #include "link/transport.h"
 #include "monitor/monitor.h"
 #include "settings/actions.h"
+#include "settings/history.h"
 #include "settings/models.h"
 #include "settings/settings.h"
 
@@ -64,6 +65,7 @@ private slots:
 void TestMonitor::init() {
     ResetMonitorData();
     Settings = DefaultSettings();
+    ImageHistory().reset(); // the fresh image is the baseline
 }
 
 void TestMonitor::pollReadsThirteenValuesInOrder() {

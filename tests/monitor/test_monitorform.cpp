@@ -12,6 +12,7 @@
 #include "monitor/ui/monitorform.h"
 #include "monitor/ui/monitorpicture.h"
 #include "monitor/ui/parametersbox.h"
+#include "settings/history.h"
 #include "settings/settings.h"
 #include "shell/dialogs.h"
 
@@ -155,6 +156,7 @@ void TestMonitorForm::init() {
     QLocale::setDefault(QLocale::c());
     ResetMonitorData();
     Settings = DefaultSettings();
+    ImageHistory().reset(); // the fresh image is the baseline
     TMonitorForm::FireTime = 1000;
     TMonitorForm::HoverIndex = 0;
 }

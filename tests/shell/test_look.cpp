@@ -83,6 +83,7 @@ void TestLook::windowsOnTheVirtualDevice() {
 
     // The updater replaces the terminal; a tool's output fills its memo and its bar the
     // progress bar while it runs.
+    Dialogs::setNextChoice("Close and Open the Updater");
     QTest::mouseClick(form.BitBtn3, Qt::LeftButton);
     QVERIFY(!form.mdiChild("TerminalForm"));
     auto* updater = qobject_cast<TUpdaterForm*>(form.mdiChild("UpdaterForm"));

@@ -101,6 +101,15 @@ void TestWindows::updaterClosesOnlyTheNamedWindows() {
     QCOMPARE(childNames(),
              QStringList({"TunerForm", "TunerForm_1", "TerminalForm", "MonitorForm"}));
 
+    // It says what it closes and goes on only when agreed to.
+    Dialogs::setNextChoice("Cancel");
+    QTest::mouseClick(m_form->BitBtn3, Qt::LeftButton);
+    QCOMPARE(Dialogs::shownMessages().last(),
+             QString("Opening the Updater closes the Tuner, the Monitor and the Terminal.\n"
+                     "Nothing unsaved is lost."));
+    QCOMPARE(childNames(),
+             QStringList({"TunerForm", "TunerForm_1", "TerminalForm", "MonitorForm"}));
+    Dialogs::setNextChoice("Close and Open the Updater");
     QTest::mouseClick(m_form->BitBtn3, Qt::LeftButton);
     QCOMPARE(childNames(), QStringList({"TunerForm_1", "UpdaterForm"}));
     auto* updater = qobject_cast<TUpdaterForm*>(m_form->mdiChild("UpdaterForm"));

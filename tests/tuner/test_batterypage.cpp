@@ -6,6 +6,7 @@
 #include "common/fullfs.h"
 #include "settings/batterypresets.h"
 #include "settings/curvecsv.h"
+#include "settings/history.h"
 #include "settings/models.h"
 #include "settings/numbers.h"
 #include "settings/transfer.h"
@@ -100,6 +101,7 @@ void TestBatteryPage::init() {
     m_data = std::make_unique<QTemporaryDir>();
     qputenv("XDG_DATA_HOME", m_data->path().toLocal8Bit());
     Settings = DefaultSettings();
+    ImageHistory().reset(); // the fresh image is the baseline
     m_form = std::make_unique<TTunerForm>();
     m_form->resize(1000, 700);
     m_form->ShowSettings();

@@ -4,6 +4,7 @@
 
 #include "common/emulink.h"
 #include "link/transport.h"
+#include "settings/history.h"
 #include "settings/settings.h"
 #include "shell/dialogs.h"
 #include "tuner/comparedialog.h"
@@ -42,6 +43,7 @@ class TestCompare : public QObject {
 private slots:
     void init() {
         Settings = DefaultSettings();
+        ImageHistory().reset(); // the fresh image is the baseline
         QLocale::setDefault(QLocale::c());
     }
     void cleanup() { Dialogs::reset(); }

@@ -4,6 +4,7 @@
 
 #include "common/emulink.h"
 #include "settings/codetables.h"
+#include "settings/history.h"
 #include "settings/ledcolour.h"
 #include "settings/models.h"
 #include "settings/transfer.h"
@@ -110,6 +111,7 @@ private slots:
     void initTestCase() { QLocale::setDefault(QLocale::c()); }
     void init() {
         Settings = DefaultSettings();
+        ImageHistory().reset(); // the fresh image is the baseline
         ResetModels();
     }
     void cleanup() { Dialogs::reset(); }

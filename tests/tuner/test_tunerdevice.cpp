@@ -3,6 +3,7 @@
 
 #include "common/emulink.h"
 #include "monitor/monitordata.h"
+#include "settings/history.h"
 #include "tuner/tfrchart.h"
 #include "tunertest.h"
 
@@ -37,7 +38,8 @@ void TestTunerDevice::init() {
     m_link = std::make_unique<EmuLink>(1);
     QVERIFY2(m_link->ok(), qPrintable(m_link->error()));
     Settings = DefaultSettings();
-    ProfileClipboard.flags = -1;
+    ImageHistory().reset(); // the fresh image is the baseline
+    ProfileClipboardFilled = false;
     ResetMonitorData();
     m_form = std::make_unique<TTunerForm>();
     m_form->resize(1100, 700);

@@ -99,8 +99,11 @@ void TestTunerWindow::menuCommandsTakeTheValueBeingTyped() {
     QCOMPARE(saved.profile[0].powerVW, 123);
     QVERIFY(page->ProfilePowerVW->hasFocus()); // typing goes on where it was
 
-    TypeInto(page->ProfilePowerVW, "45.6"); // committed before the new image replaces it
+    TypeInto(page->ProfilePowerVW, "45.6"); // committed before the question about it
+    Dialogs::setNextChoice("Discard");
     m_form->MenuNewSettings->trigger();
+    QVERIFY(Dialogs::shownMessages().last().startsWith(
+        "New settings would lose 1 change that no save or upload has kept:\nProfile 1: VW Power"));
     page->ProfileMode->setFocus(); // leaving the old field later stores nothing
     QCOMPARE(Settings.profile[0].powerVW, 400);
     QCOMPARE(tuner("TunerForm_1")->TabProfiles->ProfilePowerVW->text(), Local("40.0"));

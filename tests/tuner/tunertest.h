@@ -1,6 +1,7 @@
 #pragma once
 // Common ground of the Tuner tests: a fresh image, a shown Tuner window, typing into fields.
 
+#include "settings/history.h"
 #include "settings/models.h"
 #include "settings/settings.h"
 #include "shell/dialogs.h"
@@ -19,8 +20,9 @@
 // The default image, model 1, an empty clipboard, and a Tuner window showing the image.
 inline std::unique_ptr<TTunerForm> ShownTuner() {
     Settings = DefaultSettings();
+    ImageHistory().reset(); // the fresh image is the baseline
     ProfileClipboard = TProfile();
-    ProfileClipboard.flags = -1;
+    ProfileClipboardFilled = false;
     SelectModel(1);
     auto form = std::make_unique<TTunerForm>();
     form->resize(1100, 700);

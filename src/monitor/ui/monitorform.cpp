@@ -15,8 +15,10 @@
 #include "shell/paths.h"
 #include "shell/windowtitle.h"
 #include "tuner/binding.h"
+#include "tuner/imagecommands.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -333,21 +335,52 @@ void TMonitorForm::FireTumeExit() {
 }
 
 void TMonitorForm::SaveCsvClick() {
-    Guarded(this, [&] {
-        const QString file = Dialogs::saveFileName(this, QStringLiteral("Save .CSV"),
-                                                   Proposed("csv"), QStringLiteral("CSV (*.csv)"),
-                                                   QString(), nullptr, QStringLiteral("csv"));
-        if (file.isEmpty())
+    Guarded(this, [&] { saveCsv(); });
+}
+
+bool TMonitorForm::saveCsv() {
+    const QString file = Dialogs::saveFileName(this, QStringLiteral("Save .CSV"), Proposed("csv"),
+                                               QStringLiteral("CSV (*.csv)"), QString(), nullptr,
+                                               QStringLiteral("csv"));
+    if (file.isEmpty())
+        return false;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QString error;
+    const bool written = WriteMonitorCsv(file, m_history, &error);
+    QApplication::restoreOverrideCursor();
+    if (!written) {
+        Dialogs::error(this, error);
+        return false;
+    }
+    m_keptRows = std::max(m_keptRows, m_history.size());
+    Dialogs::information(this, QStringLiteral("Done"));
+    return true;
+}
+
+// A multi-hour session must not vanish on a stray click.
+void TMonitorForm::closeEvent(QCloseEvent* event) {
+    const qsizetype polls = unsavedPolls();
+    if (polls > 0 && CloseQuestions != TCloseQuestions::None) {
+        const QString since = QLocale().toString(
+            QDateTime::fromMSecsSinceEpoch(m_history.at(m_keptRows).time), QLocale::ShortFormat);
+        const QStringList buttons = {QStringLiteral("Save .CSV..."), QStringLiteral("Discard"),
+                                     QStringLiteral("Cancel")};
+        const int answer = Dialogs::choose(
+            this, QMessageBox::Warning, QStringLiteral("Unsaved Session"),
+            QStringLiteral("Closing the Monitor would lose %1 of the session since %2 that no "
+                           "file holds.")
+                .arg(Polls(polls), since),
+            buttons, 2, 2);
+        bool close = answer == 1;
+        if (answer == 0)
+            Guarded(this, [&] { close = saveCsv(); });
+        if (!close) {
+            event->ignore();
             return;
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        QString error;
-        const bool written = WriteMonitorCsv(file, m_history, &error);
-        QApplication::restoreOverrideCursor();
-        if (!written)
-            return Dialogs::error(this, error);
-        m_keptRows = std::max(m_keptRows, m_history.size());
-        Dialogs::information(this, QStringLiteral("Done"));
-    });
+        }
+    }
+    Timer->stop();
+    QWidget::closeEvent(event);
 }
 
 // A recorded or saved session in place of the one shown; monitoring and recording end.

@@ -10,6 +10,7 @@
 
 #include <QWidget>
 
+class QCloseEvent;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -45,6 +46,7 @@ public:
     const QString& openedFile() const { return m_openedFile; }
     // Polls of the session that are in no file (not saved, recorded or opened).
     bool hasUnsavedPolls() const { return m_keptRows < m_history.size(); }
+    qsizetype unsavedPolls() const { return m_history.size() - m_keptRows; }
     // The lines the window shows: monitoring and its poll period (or the file opened), the
     // recording, the time range in view.
     QString stateText() const;
@@ -62,7 +64,12 @@ public:
     void RecordClick(); // "Record..." or, while recording, "Stop Recording"
     void SavePictureClick();
 
+protected:
+    // Closing with polls in no file asks first ("Save .CSV...", "Discard", "Cancel").
+    void closeEvent(QCloseEvent* event) override;
+
 private:
+    bool saveCsv(); // false when cancelled or failed
     QWidget* buildButtons();
     QWidget* buildViewBar();
     QWidget* buildStateBar();
