@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
     });
     const double logo = BytesPerStep(bigSteps, [](int i) {
         ImageHistory().changeLogos(QStringLiteral("Clear Logo 1"),
-                                   [i] { LogoImages[0][0][0] = (i % 2) ? PixelOn : PixelOff; });
+                                   [i] { LogoImages[0][0][0] = (i % 2) ? PixelOff : PixelOn; });
     });
     std::printf("image (sizeof TSettings): %zu bytes\n", sizeof(TSettings));
     std::printf("%d field steps: %.2f MiB (%.0f bytes per step), %.1f us per step\n", steps,

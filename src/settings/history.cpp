@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <bitset>
-#include <optional>
 #include <type_traits>
 
 struct TPackedLogos {
@@ -113,16 +112,17 @@ public:
         : QUndoCommand(what), m_history(history), m_before(before), m_after(after),
           m_mergeKey(mergeKey) {}
 
-    std::optional<TPackedLogos> logosBefore, logosAfter;
-    std::optional<TBaselineState> baselineBefore, baselineAfter;
+    // Only the steps that change them hold them (a step of one field stays small).
+    std::unique_ptr<const TPackedLogos> logosBefore, logosAfter;
+    std::unique_ptr<const TBaselineState> baselineBefore, baselineAfter;
 
-    void undo() override { apply(m_after, m_before, logosBefore, baselineBefore); }
+    void undo() override { apply(m_after, m_before, logosBefore.get(), baselineBefore.get()); }
     void redo() override {
         if (m_fresh) { // pushed after the change was made
             m_fresh = false;
             return;
         }
-        apply(m_before, m_after, logosAfter, baselineAfter);
+        apply(m_before, m_after, logosAfter.get(), baselineAfter.get());
     }
     int id() const override { return m_mergeKey.isEmpty() ? -1 : 1; }
     bool mergeWith(const QUndoCommand* other) override {
@@ -136,10 +136,9 @@ public:
     }
 
 private:
-    void apply(const TSettings& from, const TSettings& to, const std::optional<TPackedLogos>& logos,
-               const std::optional<TBaselineState>& baseline) {
-        m_history.applyStep(from, to, logos ? &*logos : nullptr,
-                            baseline ? &baseline->image : nullptr,
+    void apply(const TSettings& from, const TSettings& to, const TPackedLogos* logos,
+               const TBaselineState* baseline) {
+        m_history.applyStep(from, to, logos, baseline ? &baseline->image : nullptr,
                             baseline ? &baseline->origin : nullptr);
     }
 
@@ -194,10 +193,10 @@ bool TImageHistory::change(const QString& what, const std::function<void(TSettin
 
 bool TImageHistory::changeLogos(const QString& what, const std::function<void()>& edit) {
     const TSettings before = Settings;
-    TPackedLogos logos = TPackedLogos::Take();
+    auto logos = std::make_unique<const TPackedLogos>(TPackedLogos::Take());
     edit();
-    TPackedLogos now = TPackedLogos::Take();
-    if (Settings == before && logos == now)
+    auto now = std::make_unique<const TPackedLogos>(TPackedLogos::Take());
+    if (Settings == before && *logos == *now)
         return false;
     auto* step = new TImageStep(*this, what, before, Settings, QString());
     step->logosBefore = std::move(logos);
@@ -210,8 +209,8 @@ bool TImageHistory::changeLogos(const QString& what, const std::function<void()>
 void TImageHistory::replace(const QString& what, const TSettings& image, const TSettings& baseline,
                             const TImageOrigin& origin) {
     auto* step = new TImageStep(*this, what, Settings, image, QString());
-    step->baselineBefore = TBaselineState{m_baseline, m_origin};
-    step->baselineAfter = TBaselineState{baseline, origin};
+    step->baselineBefore = std::make_unique<const TBaselineState>(m_baseline, m_origin);
+    step->baselineAfter = std::make_unique<const TBaselineState>(baseline, origin);
     Settings = image;
     m_baseline = baseline;
     m_origin = origin;
@@ -223,7 +222,6 @@ void TImageHistory::replace(const QString& what, const TSettings& image, const T
 void TImageHistory::markBaseline(const TImageOrigin& origin) {
     m_baseline = Settings;
     m_origin = origin;
-    m_last = Settings; // an upload stores the device's ID
     emit baselineChanged();
 }
 

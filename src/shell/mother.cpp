@@ -438,8 +438,8 @@ void TMotherForm::keepRecovery() {
         ShowNote(error);
 }
 
-// A session that ended without asking left its changes: offered once, then removed
-// unless restored (a restored image is kept again as soon as it is changed).
+// A session that ended without asking left its changes: offered once. Restored, the file
+// stays the image's until the next change rewrites it; declined, it goes.
 void TMotherForm::offerRecovery() {
     const auto kept = ReadRecovery(RecoveryFolder());
     if (!kept)
@@ -456,12 +456,13 @@ void TMotherForm::offerRecovery() {
     const int answer =
         Dialogs::choose(this, QMessageBox::Question, QStringLiteral("Unsaved Changes"), text,
                         {QStringLiteral("Restore"), QStringLiteral("Discard")}, 0, 0);
-    if (answer == 0) {
-        ImageHistory().replace(QStringLiteral("Restore Unsaved Changes"), kept->image,
-                               kept->baseline, kept->origin);
-        showTuner();
+    if (answer != 0) {
+        RemoveRecovery(RecoveryFolder());
+        return;
     }
-    RemoveRecovery(RecoveryFolder());
+    ImageHistory().replace(QStringLiteral("Restore Unsaved Changes"), kept->image, kept->baseline,
+                           kept->origin);
+    showTuner();
 }
 
 void TMotherForm::endBySignal() {

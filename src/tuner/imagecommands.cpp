@@ -121,7 +121,13 @@ bool UploadImage(QWidget* parent) {
     FinishEditing();
     if (!CheckConnected(parent))
         return false;
-    if (!WriteDeviceSettings()) {
+    const qint32 id = Settings.ID;
+    const bool written = WriteDeviceSettings();
+    const qint32 read = Settings.ID; // the device's ID, read by the upload
+    Settings.ID = id;
+    ImageHistory().takeDeviceValues(
+        {{[](TSettings& image, int) -> qint32& { return image.ID; }, 0, read}});
+    if (!written) {
         ReportFailure(parent);
         return false;
     }

@@ -81,8 +81,11 @@ TTunerForm::TTunerForm(QWidget* parent) : QWidget(parent) {
     });
 }
 
+// The field watches go first: a field losing the focus while the window is taken apart must
+// not commit from a half-destroyed control.
 TTunerForm::~TTunerForm() {
     OpenForms().removeAll(this);
+    qDeleteAll(findChildren<TFieldWatch*>());
 }
 
 QList<TTunerForm*> TTunerForm::forms() {
