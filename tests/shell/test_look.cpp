@@ -7,13 +7,18 @@
 #include "shell/dialogs.h"
 #include "shell/terminal.h"
 #include "shellfixture.h"
+#include "tuner/modpage.h"
+#include "tuner/profilespage.h"
+#include "tuner/tuner.h"
 #include "updater/updater.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -26,6 +31,7 @@ class TestLook : public QObject {
 private slots:
     void cleanup() { Dialogs::reset(); }
     void windowsOnTheVirtualDevice();
+    void changeMarksAndTheEditMenu();
 
 private:
     static void keep(const QPixmap& picture, const QString& name) {
@@ -98,6 +104,43 @@ void TestLook::windowsOnTheVirtualDevice() {
     QCOMPARE(updater->Memo->toPlainText().split('\n').mid(0, 3),
              QStringList(
                  {"Entering DFU Mode...", "dfu-util 0.11", "Opening DFU capable USB device..."}));
+}
+
+// Edits show as marks on their captions, tabs and the title; the Edit menu names the step
+// it undoes.
+void TestLook::changeMarksAndTheEditMenu() {
+    ShellGround ground;
+    TMotherForm form(ground.options(true));
+    form.resize(1280, 900);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
+    auto* tuner = qobject_cast<TTunerForm*>(form.mdiChild("TunerForm"));
+    QVERIFY(tuner && tuner->shown());
+    TProfilesPage* page = tuner->TabProfiles;
+    page->ProfileName->setText("MINE");
+    page->ProfilePAlt->click();
+    page->ProfileMode->setCurrentIndex(pmVW);
+    page->ProfilePowerVW->setText("55.5");
+    QCoreApplication::processEvents();
+    QCOMPARE(tuner->windowTitle(), QString("Tuner - device - 3 changes"));
+    keep(form.grab(), "tuner-marks.png");
+    tuner->PageControl->setCurrentWidget(tuner->TabGeneral);
+    tuner->findChild<QComboBox*>("TempUnit")->setCurrentIndex(1);
+    tuner->findChild<QLineEdit*>("PidRegP")->setText("777");
+    QCoreApplication::processEvents();
+    keep(tuner->grab(), "tuner-marks-mod.png");
+
+    QMenu* edit = form.findChild<QMenu*>("MenuEdit");
+    QVERIFY(edit);
+    QCOMPARE(edit->actions().value(0)->text(), QString("Undo Regulator P"));
+    QVERIFY(!edit->actions().value(1)->isEnabled());
+    form.MenuUndo->trigger();
+    QCOMPARE(edit->actions().value(1)->text(), QString("Redo Regulator P"));
+    edit->popup(form.mapToGlobal(QPoint(60, 20)));
+    QVERIFY(QTest::qWaitForWindowExposed(edit));
+    keep(edit->grab(), "edit-menu.png");
+    edit->close();
 }
 
 QTEST_MAIN(TestLook)
