@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -32,6 +33,7 @@ private slots:
     void cleanup() { Dialogs::reset(); }
     void windowsOnTheVirtualDevice();
     void changeMarksAndTheEditMenu();
+    void theQuestionAsShown();
 
 private:
     static void keep(const QPixmap& picture, const QString& name) {
@@ -141,6 +143,28 @@ void TestLook::changeMarksAndTheEditMenu() {
     QVERIFY(QTest::qWaitForWindowExposed(edit));
     keep(edit->grab(), "edit-menu.png");
     edit->close();
+}
+
+// The real box behind Dialogs::choose: Return presses the default ("Cancel"), and Escape
+// answers it too.
+void TestLook::theQuestionAsShown() {
+    const QStringList buttons = {"Save...", "Upload", "Discard", "Cancel"};
+    QString shownDefault;
+    QTimer::singleShot(0, this, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        QVERIFY(QTest::qWaitForWindowExposed(box));
+        shownDefault = box->defaultButton() ? box->defaultButton()->text() : QString();
+        keep(box->grab(), "question.png");
+        QTest::keyClick(box, Qt::Key_Escape);
+    });
+    const int answer =
+        Dialogs::choose(nullptr, QMessageBox::Warning, "Unsaved Changes",
+                        "Loading other settings would lose 3 changes that no save or upload "
+                        "has kept:\nProfile 1: VW Power, Temp. Unit, Regulator P",
+                        buttons, 3, 3);
+    QCOMPARE(answer, 3);
+    QCOMPARE(shownDefault, QString("Cancel"));
 }
 
 QTEST_MAIN(TestLook)

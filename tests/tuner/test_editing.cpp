@@ -31,6 +31,7 @@ private slots:
     void pasteAfterCopyingNegativeFlags();
     void preheatUnitRoundTrip();
     void twoWindowsShowTheOneImage();
+    void undoKeysInAField();
 
 private:
     TProfilesPage* page() const { return m_form->TabProfiles; }
@@ -253,6 +254,24 @@ void TestEditing::twoWindowsShowTheOneImage() {
         QCOMPARE(form->TabProfiles->ProfilePowerVW->text(), Local("40.0"));
         QCOMPARE(form->windowTitle(), QString("Tuner - mysettings.xml"));
     }
+}
+
+// In a field being typed in, Ctrl+Z undoes the typing; in a field without typing of its own
+// the keys reach the window's history.
+void TestEditing::undoKeysInAField() {
+    activate();
+    QLineEdit* power = page()->ProfilePowerVW;
+    power->setFocus();
+    Enter(power, "11.1");
+    TypeInto(power, "22.2");
+    QTest::keyClick(power, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(Settings.profile[0].powerVW, 111); // the field's own undo
+    QTest::keyClick(power, Qt::Key_Return);
+    QTest::keyClick(power, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(Settings.profile[0].powerVW, 400);
+    QCOMPARE(power->text(), Local("40.0"));
+    QTest::keyClick(power, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(Settings.profile[0].powerVW, 111);
 }
 
 QTEST_MAIN(TestEditing)
