@@ -152,8 +152,8 @@ bool TMotherForm::askBeforeUpdater() {
                            : QStringLiteral("\nLost would be %1.").arg(Listed(lost));
     if (const int changes = ImageHistory().changeCount();
         changes > 0 && closing.contains(QStringLiteral("the Tuner")))
-        text += QStringLiteral("\nThe settings' %1 that no save or upload has kept stay in the "
-                               "editor (File > Save Settings).")
+        text += QStringLiteral("\nThe settings' unsaved changes stay in the editor: %1 (File > "
+                               "Save Settings keeps them).")
                     .arg(ChangeCountText(changes));
     const QStringList buttons = {QStringLiteral("Close and Open the Updater"),
                                  QStringLiteral("Cancel")};

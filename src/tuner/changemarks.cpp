@@ -167,10 +167,15 @@ void TChangeMarks::setMarked(QWidget* control, QWidget* caption, bool marked, co
     caption->update();
 }
 
+// The chart's background frame, or the plot area's when the chart draws no background of
+// its own (it sits on its group box).
 TChangeMarks::TShowMark TChangeMarks::chartMark(QChartView* chart) {
-    const QPen plain = chart->chart()->backgroundPen();
-    return [chart, plain](bool marked) {
-        chart->chart()->setBackgroundPen(marked ? QPen(ChangeMarkColour(), kBarWidth) : plain);
+    QChart* c = chart->chart();
+    const bool own = c->isBackgroundVisible();
+    const QPen plain = own ? c->backgroundPen() : c->plotAreaBackgroundPen();
+    return [c, own, plain](bool marked) {
+        const QPen pen = marked ? QPen(ChangeMarkColour(), kBarWidth) : plain;
+        own ? c->setBackgroundPen(pen) : c->setPlotAreaBackgroundPen(pen);
     };
 }
 

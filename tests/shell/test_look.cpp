@@ -2,6 +2,7 @@
 // product picture, the terminal in use, the About window, the updater during a run. With
 // DEVEDAZI_SHOTS set to a folder, the pictures are saved there as PNG files for a look by eye.
 
+#include "settings/history.h"
 #include "shell/about.h"
 #include "shell/connectioncheck.h"
 #include "shell/dialogs.h"
@@ -125,20 +126,25 @@ void TestLook::changeMarksAndTheEditMenu() {
     page->ProfileMode->setCurrentIndex(pmVW);
     page->ProfilePowerVW->setText("55.5");
     QCoreApplication::processEvents();
-    QCOMPARE(tuner->windowTitle(), QString("Tuner - device - 3 changes"));
+    QCOMPARE(tuner->windowTitle(), QString("Tuner - device - 3 changes [virtual device]"));
     keep(form.grab(), "tuner-marks.png");
     tuner->PageControl->setCurrentWidget(tuner->TabGeneral);
     tuner->findChild<QComboBox*>("TempUnit")->setCurrentIndex(1);
     tuner->findChild<QLineEdit*>("PidRegP")->setText("777");
     QCoreApplication::processEvents();
     keep(tuner->grab(), "tuner-marks-mod.png");
+    tuner->PageControl->setCurrentIndex(5); // Battery: a changed curve frames its chart
+    ImageHistory().change("Discharge Curve", [](TSettings& s) { s.v2p[5][1] += 20; });
+    QCoreApplication::processEvents();
+    keep(tuner->grab(), "tuner-marks-battery.png");
 
     QMenu* edit = form.findChild<QMenu*>("MenuEdit");
     QVERIFY(edit);
-    QCOMPARE(edit->actions().value(0)->text(), QString("Undo Regulator P"));
+    QCOMPARE(edit->actions().value(0)->text(), QString("Undo Discharge Curve"));
     QVERIFY(!edit->actions().value(1)->isEnabled());
     form.MenuUndo->trigger();
-    QCOMPARE(edit->actions().value(1)->text(), QString("Redo Regulator P"));
+    QCOMPARE(edit->actions().value(0)->text(), QString("Undo Regulator P"));
+    QCOMPARE(edit->actions().value(1)->text(), QString("Redo Discharge Curve"));
     edit->popup(form.mapToGlobal(QPoint(60, 20)));
     QVERIFY(QTest::qWaitForWindowExposed(edit));
     keep(edit->grab(), "edit-menu.png");

@@ -113,7 +113,7 @@ void TestQuestions::settingsQuestionsOnlyWithChanges() {
     QTest::mouseClick(tuner()->DownloadSettings, Qt::LeftButton);
     QCOMPARE(m_form->demoDevice()->value("PPAR[0]").split(',').value(1), QByteArray("333"));
     QCOMPARE(Settings.profile[0].powerVW, 333); // downloaded back
-    QCOMPARE(tuner()->windowTitle(), QString("Tuner - device"));
+    QCOMPARE(tuner()->windowTitle(), QString("Tuner - device [virtual device]"));
 }
 
 // Closing a Tuner window asks only when it is the last one and changes would be lost;
@@ -172,9 +172,8 @@ void TestQuestions::monitorSessionAndUpdater() {
     QTest::mouseClick(m_form->BitBtn3, Qt::LeftButton);
     QCOMPARE(Dialogs::shownMessages().last(),
              QString("Opening the Updater closes the Tuner and the Monitor.\nLost would be the "
-                     "Monitor's session of 2 polls, which no \"Save .CSV\" has kept.\nThe "
-                     "settings' 1 change that no save or upload has kept stay in the editor "
-                     "(File > Save Settings)."));
+                     "Monitor's 2 polls that no file holds.\nThe settings' unsaved changes stay "
+                     "in the editor: 1 change (File > Save Settings keeps them)."));
     QCOMPARE(windows(), 2);
     const qsizetype questions = Dialogs::offeredChoices().size();
     Dialogs::setNextChoice("Close and Open the Updater");
